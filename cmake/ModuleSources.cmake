@@ -1,0 +1,20 @@
+# The module's own sources, the same in every build. Kept in one list so the shared library,
+# the DLL and the unit tests can never drift apart.
+set(OMBREL_MODULE_SOURCES
+  shell/entry.cpp
+  hostlink/transport.cpp
+  hostlink/host_version.cpp
+  hostdata/handles.cpp
+  hostdata/waves.cpp
+  camera/board.cpp
+  camera/grab.cpp
+  camera/picture.cpp
+)
+list(TRANSFORM OMBREL_MODULE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+
+add_library(ombrel_module OBJECT ${OMBREL_MODULE_SOURCES})
+target_include_directories(ombrel_module PUBLIC ${CMAKE_SOURCE_DIR})
+if(NOT WIN32)
+  # On Linux the few Win32 calls come from the platform stand-in's header.
+  target_include_directories(ombrel_module PUBLIC ${CMAKE_SOURCE_DIR}/sim/platform/include)
+endif()
