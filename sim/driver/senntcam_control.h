@@ -2,6 +2,7 @@
 // called, and the scene and settings of the simulated 1280 x 1024 12-bit camera.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +20,25 @@ struct CamCall {
   std::string text;            // its text argument, if any
 };
 
+// The simulated camera's sensor and the statuses its entries answer besides 0 and 100.
+inline constexpr int32_t kSimCamSensorWidth = 1280;
+inline constexpr int32_t kSimCamSensorHeight = 1024;
+inline constexpr int32_t kSimCamFullScale = 4095;          // 12-bit pixels are clipped here
+inline constexpr int32_t kSimCamBias = 64;                 // what a pixel reads with no light
+inline constexpr int32_t kSimCamReferenceExposureMs = 10;  // the exposure of the nominal scene
+inline constexpr int32_t kSimCamMaxTimeMs = 1000000;       // longest exposure or delay accepted
+inline constexpr int32_t kSimCamBoardClosed = -1;          // the entry needs an open board
+inline constexpr int32_t kSimCamBadArgument = -2;          // null address or unknown mode
+inline constexpr int32_t kSimCamSizeMismatch = -3;         // readout size differs from the image size
+inline constexpr int32_t kSimCamSettingsRefused = -5;      // binning, region or text not accepted
+// How the camera behaves: settings and the image size work with the board closed; RUN_COC,
+// GET_IMAGE_STATUS and the readouts need it open. RUN_COC(4) starts an exposure of delay plus
+// exposure time on the GetTickCount clock; picstat has bit value 2 while it runs and bit value
+// 1 once the picture waits in the buffer. A readout checks the buffer, then that width and
+// height match the settings, then answers 100 unless a finished picture waits; it consumes it.
+// The call record keeps this many calls; later calls are only counted.
+inline constexpr size_t kSimCamMaxRecordedCalls = 1000000;
+
 // Back to a closed board with default settings (full sensor, binning 1, exposure 10 ms,
 // delay 0), no injected faults, no noise, and an empty call record.
 void SimCamReset();
@@ -27,9 +47,15 @@ void SimCamReset();
 const std::vector<CamCall>& SimCamCalls();
 std::vector<int> SimCamCallOrdinals();
 void SimCamClearCalls();
+// How often an entry was called since the last reset or clear, recorded or not.
+size_t SimCamCallCount(CamEntry entry);
+// Calls beyond kSimCamMaxRecordedCalls that the record left out.
+size_t SimCamCallsNotRecorded();
 
 // Make an entry return the given status from now on (the entry still records its call and,
 // for a negative status, leaves its outputs unwritten). A status of 0 restores normal work.
+// With a positive status the entry works as usual and then answers that status (a failure of
+// its own still wins). The timing entries return values, not statuses: see the timing override.
 void SimCamFailEntry(CamEntry entry, int32_t status);
 // The timing entries answer these values (microseconds) instead of the settings' own.
 void SimCamSetTimingOverride(bool on, double delayMicroseconds, double exposureMicroseconds);
@@ -39,12 +65,16 @@ void SimCamSetPollStuck(bool stuck);
 void SimCamSetNoPicture(bool noPicture);
 // GET_IMAGE_SIZE reports these sizes, from the given call of that entry on (0-based count
 // since this call), so the size can change between the grab and the picture function's check.
+// The readout still compares its width and height with the size the settings give.
 void SimCamOverrideImageSize(int32_t width, int32_t height, int fromCall = 0);
 void SimCamClearImageSizeOverride();
-// Gaussian-like pixel noise of the given amplitude (0 = off), from a fixed seed.
+// Gaussian-like pixel noise of the given amplitude (standard deviation in counts, 0 = off),
+// from a fixed seed: the n-th picture after this call always carries the same noise.
 void SimCamSetNoise(int amplitude);
 
-// Current settings as the driver holds them.
+// Current settings as the driver holds them. The region is in sensor pixels, 1-based and
+// inclusive; binning is 1, 2, 4 or 8. The text reads "delay, exposure, a, b": four integers,
+// the first two the delay and the exposure time in milliseconds (0 to kSimCamMaxTimeMs).
 struct CamSettings {
   int32_t mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin;
   std::string text;

@@ -18,12 +18,21 @@ void Win32SimAdvanceClock(uint32_t milliseconds);
 uint32_t Win32SimTickReads();  // how many times GetTickCount has been called since the last mode change
 
 // Module file names: GetModuleFileNameA answers the path registered for a module handle, and
-// 0 for a handle nobody registered.
+// 0 for a handle nobody registered; the null handle, unless registered, names the running
+// program as on Windows.
 void Win32SimRegisterModuleFile(HMODULE module, const std::string& path);
 void Win32SimForgetModuleFile(HMODULE module);
 
-// The debugger. Nothing is attached unless a test says so; DebugBreak with no debugger
-// attached would end the process as on Windows, so the count lets tests see a break was asked.
+// The debugger. IsDebuggerPresent says yes when a test attaches the simulated debugger or a
+// real one (a tracer) is attached. DebugBreak counts every break; a real debugger gets SIGTRAP,
+// the simulated one takes the break and lets the program go on, and with neither the process
+// ends as an unhandled breakpoint ends it on Windows.
 void Win32SimSetDebuggerAttached(bool attached);
 int Win32SimDebugBreakCount();
 void Win32SimResetDebugBreakCount();
+
+// Version resources are read from the file itself: a compiled resource file (.res) or a PE
+// file. As on Windows, GetFileVersionInfoSizeA asks for twice the block plus 4 bytes; text
+// values ("\StringFileInfo\040904B0\ProductName") are answered only in a buffer of that size
+// that GetFileVersionInfoA filled. The simulated Quor.exe versions are built into the folder
+// QUORSIM_VERSION_DIR (a CMake variable) as Quor_<major>.<minor>.<third>.res and Quor_none.res.

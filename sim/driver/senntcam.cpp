@@ -1,0 +1,351 @@
+// The simulated camera driver SENNTCAM: the board, its settings and one picture at a time,
+// driven through the same entries as the maker's library, plus the controls that tests use to
+// watch the calls and to inject faults. Time comes from GetTickCount, the clock the module reads.
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include "win32_subset.h"
+#endif
+
+#include "camera/driver.h"
+#include "scene.h"
+#include "senntcam_control.h"
+
+namespace {
+
+struct Settings {
+  int32_t mode = 0, trig = 0;
+  int32_t roix1 = 1, roix2 = kSimCamSensorWidth, roiy1 = 1, roiy2 = kSimCamSensorHeight;
+  int32_t hbin = 1, vbin = 1;
+  std::string text = "0, 10, -1, -1";
+  int32_t delayMs = 0, exposureMs = 10;  // read from the text
+};
+
+// Where the board's single picture is: none, being exposed since a tick count, or ready.
+enum class Picture { None, Exposing, Ready };
+
+struct Camera {
+  Settings settings;
+  bool boardOpen = false;
+  Picture picture = Picture::None;
+  uint32_t exposureStart = 0, exposureLength = 0;  // milliseconds on the tick clock
+  uint32_t frame = 0;                              // pictures read since the noise was set
+
+  std::map<int, int32_t> injected;  // ordinal -> status
+  bool pollStuck = false, noPicture = false;
+  bool timingOverride = false;
+  double delayOverride = 0, exposureOverride = 0;
+  bool sizeOverride = false;
+  int32_t overrideWidth = 0, overrideHeight = 0;
+  int sizeOverrideFrom = 0, sizeCallsSinceOverride = 0;
+  int noise = 0;
+
+  std::vector<CamCall> calls;
+  std::map<int, size_t> callCounts;
+  size_t callsNotRecorded = 0;
+};
+
+Camera& Cam() {
+  static Camera camera;
+  return camera;
+}
+
+// Records the call and answers the status injected for the entry (0 for none).
+int32_t Enter(CamEntry entry, std::vector<int64_t> args = {}, std::string text = {}) {
+  Camera& c = Cam();
+  const int ordinal = static_cast<int>(entry);
+  ++c.callCounts[ordinal];
+  if (c.calls.size() < kSimCamMaxRecordedCalls)
+    c.calls.push_back({ordinal, std::move(args), std::move(text)});
+  else
+    ++c.callsNotRecorded;
+  const auto found = c.injected.find(ordinal);
+  return found != c.injected.end() ? found->second : 0;
+}
+
+// A text argument as the record keeps it (cut at the settings text size).
+std::string TextArgument(const char* text) {
+  return text != nullptr ? std::string(text, strnlen(text, kSettingsTextSize)) : std::string();
+}
+
+// The entry's own status, unless a positive status was injected and the entry succeeded.
+int32_t Answer(int32_t injected, int32_t own) { return own == 0 && injected > 0 ? injected : own; }
+
+int32_t ImageWidth(const Settings& s) { return (s.roix2 - s.roix1 + 1) / s.hbin; }
+int32_t ImageHeight(const Settings& s) { return (s.roiy2 - s.roiy1 + 1) / s.vbin; }
+
+SceneView ViewOf(const Settings& s) { return {s.roix1 - 1, s.roiy1 - 1, s.hbin, s.vbin, s.exposureMs}; }
+
+// The settings text: four integers separated by commas, spaces allowed around each.
+bool ParseSettingsText(const char* text, int32_t* delayMs, int32_t* exposureMs) {
+  const size_t length = strnlen(text, kSettingsTextSize);
+  if (length >= static_cast<size_t>(kSettingsTextSize)) return false;
+  const char* at = text;
+  const char* end = text + length;
+  int32_t values[4];
+  for (int i = 0; i < 4; ++i) {
+    while (at < end && *at == ' ') ++at;
+    const auto [next, error] = std::from_chars(at, end, values[i]);
+    if (error != std::errc()) return false;
+    at = next;
+    while (at < end && *at == ' ') ++at;
+    if (i < 3) {
+      if (at == end || *at != ',') return false;
+      ++at;
+    }
+  }
+  if (at != end) return false;
+  if (values[0] < 0 || values[0] > kSimCamMaxTimeMs || values[1] < 0 || values[1] > kSimCamMaxTimeMs) return false;
+  *delayMs = values[0];
+  *exposureMs = values[1];
+  return true;
+}
+
+bool ValidBinning(int32_t bin) { return bin == 1 || bin == 2 || bin == 4 || bin == 8; }
+
+bool ValidRegion(int32_t first, int32_t last, int32_t sensorSize, int32_t bin) {
+  return first >= 1 && first <= last && last <= sensorSize && last - first + 1 >= bin;
+}
+
+// Moves an exposure whose time has passed on to a ready picture.
+void UpdatePicture() {
+  Camera& c = Cam();
+  if (c.picture == Picture::Exposing && GetTickCount() - c.exposureStart >= c.exposureLength)
+    c.picture = Picture::Ready;
+}
+
+template <typename Pixel>
+int32_t ReadImage(CamEntry entry, int32_t zero, int32_t width, int32_t height, Pixel* pixels, int shift) {
+  const int32_t injected = Enter(entry, {zero, width, height});
+  if (injected < 0) return injected;
+  Camera& c = Cam();
+  if (!c.boardOpen) return kSimCamBoardClosed;
+  if (pixels == nullptr) return kSimCamBadArgument;
+  if (width != ImageWidth(c.settings) || height != ImageHeight(c.settings)) return kSimCamSizeMismatch;
+  UpdatePicture();
+  if (c.noPicture || c.picture != Picture::Ready) return kReadoutNoPicture;
+  const SceneView view = ViewOf(c.settings);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      const int32_t value = ScenePixel(view, x, y) + SceneNoise(c.frame, x, y, c.noise);
+      pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+          static_cast<Pixel>(std::clamp(value, 0, kSimCamFullScale) >> shift);
+    }
+  }
+  ++c.frame;
+  c.picture = Picture::None;  // the board's buffer is read out
+  return Answer(injected, 0);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- driver entries
+
+extern "C" {
+
+int32_t DRIVER_CALL PREPARE_BOARD(int32_t zero) { return Enter(CamEntry::PrepareBoard, {zero}); }
+
+int32_t DRIVER_CALL INIT_BOARD(int32_t mode) {
+  const int32_t injected = Enter(CamEntry::InitBoard, {mode});
+  if (injected < 0) return injected;
+  Camera& c = Cam();
+  if (mode != kBoardOpen && mode != kBoardClose) return kSimCamBadArgument;
+  c.boardOpen = mode == kBoardOpen;
+  c.picture = Picture::None;
+  return Answer(injected, 0);
+}
+
+int32_t DRIVER_CALL GET_IMAGE_SIZE(int32_t* width, int32_t* height) {
+  const int32_t injected = Enter(CamEntry::GetImageSize);
+  if (injected < 0) return injected;
+  Camera& c = Cam();
+  if (width == nullptr || height == nullptr) return kSimCamBadArgument;
+  const bool overridden = c.sizeOverride && c.sizeCallsSinceOverride >= c.sizeOverrideFrom;
+  if (c.sizeCallsSinceOverride < INT32_MAX) ++c.sizeCallsSinceOverride;
+  if (overridden) {
+    *width = c.overrideWidth;
+    *height = c.overrideHeight;
+  } else {
+    *width = ImageWidth(c.settings);
+    *height = ImageHeight(c.settings);
+  }
+  return Answer(injected, 0);
+}
+
+double DRIVER_CALL GET_DELAY_TIME(void) {
+  Enter(CamEntry::GetDelayTime);
+  const Camera& c = Cam();
+  return c.timingOverride ? c.delayOverride : c.settings.delayMs * 1000.0;
+}
+
+double DRIVER_CALL GET_EXPOSURE_TIME(void) {
+  Enter(CamEntry::GetExposureTime);
+  const Camera& c = Cam();
+  return c.timingOverride ? c.exposureOverride : c.settings.exposureMs * 1000.0;
+}
+
+int32_t DRIVER_CALL RUN_COC(int32_t mode) {
+  const int32_t injected = Enter(CamEntry::RunCoc, {mode});
+  if (injected < 0) return injected;
+  Camera& c = Cam();
+  if (!c.boardOpen) return kSimCamBoardClosed;
+  if (mode != 4) return kSimCamBadArgument;  // single picture is the only mode simulated
+  c.picture = Picture::Exposing;
+  c.exposureStart = GetTickCount();
+  c.exposureLength = static_cast<uint32_t>(c.settings.delayMs) + static_cast<uint32_t>(c.settings.exposureMs);
+  return Answer(injected, 0);
+}
+
+int32_t DRIVER_CALL GET_IMAGE_STATUS(int32_t* picstat) {
+  const int32_t injected = Enter(CamEntry::GetImageStatus);
+  if (injected < 0) return injected;
+  Camera& c = Cam();
+  if (!c.boardOpen) return kSimCamBoardClosed;
+  if (picstat == nullptr) return kSimCamBadArgument;
+  UpdatePicture();
+  // Bit value 2: a picture is on its way; bit value 1: a finished picture waits to be read.
+  const bool pending = c.pollStuck || c.picture == Picture::Exposing;
+  *picstat = (pending ? kPicstatPictureNotReady : 0) | (c.picture == Picture::Ready ? 1 : 0);
+  return Answer(injected, 0);
+}
+
+int32_t DRIVER_CALL READ_IMAGE_12BIT(int32_t zero, int32_t width, int32_t height, uint16_t* pixels) {
+  return ReadImage(CamEntry::ReadImage12, zero, width, height, pixels, 0);
+}
+
+int32_t DRIVER_CALL READ_IMAGE_8BIT(int32_t zero, int32_t width, int32_t height, uint8_t* pixels) {
+  return ReadImage(CamEntry::ReadImage8, zero, width, height, pixels, 4);
+}
+
+int32_t DRIVER_CALL STOP_COC(int32_t zero) { return Enter(CamEntry::StopCoc, {zero}); }
+
+int32_t DRIVER_CALL CLOSE_BOARD(void) { return Enter(CamEntry::CloseBoard); }
+
+int32_t DRIVER_CALL READ_SETTINGS(int32_t* mode, int32_t* trig, int32_t* roix1, int32_t* roix2, int32_t* roiy1,
+                                  int32_t* roiy2, int32_t* hbin, int32_t* vbin, char* text, int32_t textSize) {
+  const int32_t injected = Enter(CamEntry::ReadSettings, {textSize});
+  if (injected < 0) return injected;
+  for (const int32_t* out : {mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin})
+    if (out == nullptr) return kSimCamBadArgument;
+  if (text == nullptr && textSize > 0) return kSimCamBadArgument;
+  const Settings& s = Cam().settings;
+  *mode = s.mode;
+  *trig = s.trig;
+  *roix1 = s.roix1;
+  *roix2 = s.roix2;
+  *roiy1 = s.roiy1;
+  *roiy2 = s.roiy2;
+  *hbin = s.hbin;
+  *vbin = s.vbin;
+  if (textSize > 0) {
+    const size_t copied = std::min(s.text.size(), static_cast<size_t>(textSize) - 1);
+    std::memcpy(text, s.text.data(), copied);
+    text[copied] = '\0';
+  }
+  return Answer(injected, 0);
+}
+
+int32_t DRIVER_CALL WRITE_SETTINGS(int32_t mode, int32_t trig, int32_t roix1, int32_t roix2, int32_t roiy1,
+                                   int32_t roiy2, int32_t hbin, int32_t vbin, const char* text) {
+  const int32_t injected =
+      Enter(CamEntry::WriteSettings, {mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin}, TextArgument(text));
+  if (injected < 0) return injected;
+  if (text == nullptr) return kSimCamBadArgument;
+  Settings next{mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin, {}, 0, 0};
+  if (!ValidBinning(hbin) || !ValidBinning(vbin) || !ValidRegion(roix1, roix2, kSimCamSensorWidth, hbin) ||
+      !ValidRegion(roiy1, roiy2, kSimCamSensorHeight, vbin) || !ParseSettingsText(text, &next.delayMs, &next.exposureMs))
+    return kSimCamSettingsRefused;
+  next.text = text;
+  Cam().settings = std::move(next);
+  return Answer(injected, 0);
+}
+
+int32_t DRIVER_CALL SETTINGS_DIALOG(void* parentWindow, int32_t zero, const char* title) {
+  // The stand-in shows no window: the call is recorded and the settings stay as they are.
+  return Enter(CamEntry::SettingsDialog, {static_cast<int64_t>(reinterpret_cast<intptr_t>(parentWindow)), zero},
+               TextArgument(title));
+}
+
+}  // extern "C"
+
+// ---------------------------------------------------------------- test controls
+
+void SimCamReset() { Cam() = Camera(); }
+
+const std::vector<CamCall>& SimCamCalls() { return Cam().calls; }
+
+std::vector<int> SimCamCallOrdinals() {
+  std::vector<int> ordinals;
+  ordinals.reserve(Cam().calls.size());
+  for (const CamCall& call : Cam().calls) ordinals.push_back(call.ordinal);
+  return ordinals;
+}
+
+void SimCamClearCalls() {
+  Cam().calls.clear();
+  Cam().callCounts.clear();
+  Cam().callsNotRecorded = 0;
+}
+
+size_t SimCamCallCount(CamEntry entry) {
+  const auto found = Cam().callCounts.find(static_cast<int>(entry));
+  return found != Cam().callCounts.end() ? found->second : 0;
+}
+
+size_t SimCamCallsNotRecorded() { return Cam().callsNotRecorded; }
+
+void SimCamFailEntry(CamEntry entry, int32_t status) {
+  if (status == 0)
+    Cam().injected.erase(static_cast<int>(entry));
+  else
+    Cam().injected[static_cast<int>(entry)] = status;
+}
+
+void SimCamSetTimingOverride(bool on, double delayMicroseconds, double exposureMicroseconds) {
+  Cam().timingOverride = on;
+  Cam().delayOverride = delayMicroseconds;
+  Cam().exposureOverride = exposureMicroseconds;
+}
+
+void SimCamSetPollStuck(bool stuck) { Cam().pollStuck = stuck; }
+void SimCamSetNoPicture(bool noPicture) { Cam().noPicture = noPicture; }
+
+void SimCamOverrideImageSize(int32_t width, int32_t height, int fromCall) {
+  Camera& c = Cam();
+  c.sizeOverride = true;
+  c.overrideWidth = width;
+  c.overrideHeight = height;
+  c.sizeOverrideFrom = fromCall;
+  c.sizeCallsSinceOverride = 0;
+}
+
+void SimCamClearImageSizeOverride() { Cam().sizeOverride = false; }
+
+void SimCamSetNoise(int amplitude) {
+  Cam().noise = amplitude;
+  Cam().frame = 0;
+}
+
+CamSettings SimCamSettings() {
+  const Settings& s = Cam().settings;
+  return {s.mode, s.trig, s.roix1, s.roix2, s.roiy1, s.roiy2, s.hbin, s.vbin, s.text};
+}
+
+bool SimCamBoardOpen() { return Cam().boardOpen; }
+int32_t SimCamExposureMilliseconds() { return Cam().settings.exposureMs; }
+
+uint16_t SimCamExpectedPixel(int32_t x, int32_t y) {
+  const Settings& s = Cam().settings;
+  if (x >= ImageWidth(s) || y >= ImageHeight(s)) return 0;
+  return ScenePixel(ViewOf(s), x, y);
+}
