@@ -1,0 +1,150 @@
+// quorsim: runs a command script against the simulated Quor host with a module loaded, the way a
+// user of the host would call the module's functions from its command line.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "sim/host/script.h"
+
+#ifndef QUORSIM_DEFAULT_MODULE
+#define QUORSIM_DEFAULT_MODULE ""
+#endif
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+void PrintUsage(FILE* stream) {
+  std::fprintf(stream,
+               "usage: quorsim [--module PATH] [--version N] [--version-file FILE] [--record-size N]\n"
+               "               [--out DIR] [--keep-going] [--scramble] [SCRIPT]\n"
+               "\n"
+               "Loads a module into the simulated Quor host and runs SCRIPT (standard input if\n"
+               "SCRIPT is missing or -). Each script line is one of:\n"
+               "  FUNCTION(ARG, ...)     call a function the module declares; arguments are\n"
+               "                         numbers (1, -1.5, 1e3, nan, inf), \"texts\" or null\n"
+               "  waves                  list the waves of the current data folder\n"
+               "  info NAME              dimensions, type, minimum, maximum and mean of a wave\n"
+               "  savepng NAME FILE      save an unsigned 8- or 16-bit wave as a grey PNG\n"
+               "  print TEXT             print the text\n"
+               "Blank lines and lines starting with # are skipped.\n"
+               "\n"
+               "  --module PATH       the module (default: Ombrel.so beside quorsim)\n"
+               "  --version N         the host's version number, major*100+minor*10+third\n"
+               "                      (default 602; 0: the host carries no version)\n"
+               "  --version-file FILE the compiled version resource the host's module handle\n"
+               "                      names (default: Quor_<major>.<minor>.<third>.res of N)\n"
+               "  --record-size N     starting size of the module's record in bytes\n"
+               "  --out DIR           folder for files that savepng writes (default .)\n"
+               "  --keep-going        go on after a failed call or a refused command\n"
+               "  --scramble          move every unlocked memory block on each host call\n"
+               "\n"
+               "Exit status: 0 all lines ran; 1 a function returned an error or a command was\n"
+               "refused; 2 a line could not run (syntax, unknown name, wrong arguments) or the\n"
+               "module could not be loaded.\n");
+}
+
+std::string DefaultModulePath() {
+  std::error_code ec;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    std::filesystem::path beside = self.parent_path() / "Ombrel.so";
+    if (std::filesystem::exists(beside, ec)) return beside.string();
+  }
+  return QUORSIM_DEFAULT_MODULE[0] != '\0' ? QUORSIM_DEFAULT_MODULE : "Ombrel.so";
+}
+
+bool ParseInt(const char* text, long min, long max, int* out) {
+  char* end = nullptr;
+  long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < min || value > max) return false;
+  *out = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  quorsim::HostOptions hostOptions;
+  quorsim::ScriptOptions scriptOptions;
+  std::string modulePath;
+  std::string scriptPath;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](const char* name) -> const char* {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "quorsim: %s needs a value\n", name);
+        std::exit(kUsageError);
+      }
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      PrintUsage(stdout);
+      return 0;
+    } else if (arg == "--module") {
+      modulePath = value("--module");
+    } else if (arg == "--version") {
+      if (!ParseInt(value("--version"), 0, 9999, &hostOptions.version)) {
+        std::fprintf(stderr, "quorsim: --version wants a number from 0 to 9999\n");
+        return kUsageError;
+      }
+    } else if (arg == "--version-file") {
+      hostOptions.versionFile = value("--version-file");
+    } else if (arg == "--record-size") {
+      if (!ParseInt(value("--record-size"), 0, 1 << 20, &hostOptions.recordSize)) {
+        std::fprintf(stderr, "quorsim: --record-size wants a number of bytes\n");
+        return kUsageError;
+      }
+    } else if (arg == "--out") {
+      scriptOptions.outDir = value("--out");
+    } else if (arg == "--keep-going") {
+      scriptOptions.keepGoing = true;
+    } else if (arg == "--scramble") {
+      hostOptions.scramble = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "quorsim: unknown option %s (try --help)\n", arg.c_str());
+      return kUsageError;
+    } else if (scriptPath.empty()) {
+      scriptPath = arg;
+    } else {
+      std::fprintf(stderr, "quorsim: only one script at a time\n");
+      return kUsageError;
+    }
+  }
+  if (modulePath.empty()) modulePath = DefaultModulePath();
+
+  std::ifstream file;
+  std::istream* script = &std::cin;
+  if (!scriptPath.empty() && scriptPath != "-") {
+    file.open(scriptPath);
+    if (!file) {
+      std::fprintf(stderr, "quorsim: cannot open script %s\n", scriptPath.c_str());
+      return kUsageError;
+    }
+    script = &file;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(scriptOptions.outDir, ec);
+  if (ec) {
+    std::fprintf(stderr, "quorsim: cannot make the output folder %s: %s\n", scriptOptions.outDir.c_str(),
+                 ec.message().c_str());
+    return kUsageError;
+  }
+
+  quorsim::Host host(hostOptions);
+  std::string error;
+  if (!host.Load(modulePath, &error)) {
+    std::fprintf(stderr, "quorsim: %s\n", error.c_str());
+    return kUsageError;
+  }
+  int status = quorsim::RunScript(host, *script, scriptOptions, stdout, stderr);
+  host.Unload();
+  std::fflush(stdout);
+  return status;
+}

@@ -1,0 +1,346 @@
+// Parses and runs quorsim scripts: calls of the module's declared functions with numbers and
+// quoted texts, and the host commands waves, info, savepng and print.
+#include "sim/host/script.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+
+#include "sim/host/host_internal.h"
+
+namespace quorsim {
+namespace {
+
+bool IsNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_'; }
+bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsSpace(s[b])) ++b;
+  while (e > b && IsSpace(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A quoted text starting at line[pos] == '"'. Escapes: \" \\ \n \t \r \0 \xHH.
+bool ParseQuoted(const std::string& line, size_t& pos, std::string* text, std::string* error) {
+  ++pos;
+  text->clear();
+  while (pos < line.size()) {
+    char c = line[pos++];
+    if (c == '"') return true;
+    if (c != '\\') {
+      text->push_back(c);
+      continue;
+    }
+    if (pos >= line.size()) break;
+    char e = line[pos++];
+    switch (e) {
+      case '"': text->push_back('"'); break;
+      case '\\': text->push_back('\\'); break;
+      case 'n': text->push_back('\n'); break;
+      case 't': text->push_back('\t'); break;
+      case 'r': text->push_back('\r'); break;
+      case '0': text->push_back('\0'); break;
+      case 'x': {
+        int hi = pos < line.size() ? HexDigit(line[pos]) : -1;
+        int lo = pos + 1 < line.size() ? HexDigit(line[pos + 1]) : -1;
+        if (hi < 0 || lo < 0) {
+          *error = "\\x needs two hexadecimal digits";
+          return false;
+        }
+        text->push_back(static_cast<char>(hi * 16 + lo));
+        pos += 2;
+        break;
+      }
+      default:
+        *error = std::string("unknown escape \\") + e + " in a text";
+        return false;
+    }
+  }
+  *error = "text is not closed with \"";
+  return false;
+}
+
+// The rest of a line after `pos`, which must be blank or a comment.
+bool OnlyCommentFollows(const std::string& line, size_t pos) {
+  while (pos < line.size() && IsSpace(line[pos])) ++pos;
+  return pos == line.size() || line[pos] == '#';
+}
+
+bool ParseNumber(const std::string& token, double* value) {
+  if (token.empty()) return false;
+  const char* begin = token.c_str();
+  char* end = nullptr;
+  *value = std::strtod(begin, &end);
+  return end == begin + token.size();
+}
+
+bool ParseCall(const std::string& line, size_t pos, ScriptLine* out, std::string* error) {
+  // `pos` is at the '(' after the name.
+  ++pos;
+  for (;;) {
+    while (pos < line.size() && IsSpace(line[pos])) ++pos;
+    if (pos >= line.size()) {
+      *error = "missing ) at the end of the call";
+      return false;
+    }
+    if (line[pos] == ')' && out->args.empty()) {
+      ++pos;
+      break;
+    }
+    if (line[pos] == '"') {
+      std::string text;
+      if (!ParseQuoted(line, pos, &text, error)) return false;
+      out->args.push_back(Argument::Str(std::move(text)));
+    } else {
+      size_t start = pos;
+      while (pos < line.size() && line[pos] != ',' && line[pos] != ')' && line[pos] != '#' && line[pos] != '"') ++pos;
+      std::string token = Trim(line.substr(start, pos - start));
+      double number = 0;
+      if (token == "null") {
+        out->args.push_back(Argument::Null());
+      } else if (ParseNumber(token, &number)) {
+        out->args.push_back(Argument::Num(number));
+      } else {
+        *error = token.empty() ? "missing argument " + std::to_string(out->args.size() + 1)
+                               : "argument " + std::to_string(out->args.size() + 1) + " is neither a number nor a text: " + token;
+        return false;
+      }
+    }
+    while (pos < line.size() && IsSpace(line[pos])) ++pos;
+    if (pos >= line.size() || line[pos] == '#') {
+      *error = "missing ) at the end of the call";
+      return false;
+    }
+    if (line[pos] == ',') {
+      ++pos;
+      continue;
+    }
+    if (pos < line.size() && line[pos] == ')') {
+      ++pos;
+      break;
+    }
+    *error = "expected , or ) after argument " + std::to_string(out->args.size());
+    return false;
+  }
+  if (!OnlyCommentFollows(line, pos)) {
+    *error = "unexpected text after the call";
+    return false;
+  }
+  out->callText = Trim(line.substr(0, pos));
+  return true;
+}
+
+bool ParseCommandWords(const std::string& line, size_t pos, ScriptLine* out, std::string* error) {
+  for (;;) {
+    while (pos < line.size() && IsSpace(line[pos])) ++pos;
+    if (pos >= line.size() || line[pos] == '#') return true;
+    std::string word;
+    if (line[pos] == '"') {
+      if (!ParseQuoted(line, pos, &word, error)) return false;
+    } else {
+      while (pos < line.size() && !IsSpace(line[pos])) word.push_back(line[pos++]);
+    }
+    out->words.push_back(std::move(word));
+  }
+}
+
+void Report(FILE* stream, const char* prefix, int lineNumber, const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stream, "%sline %d: %s\n", prefix, lineNumber, message.c_str());
+  std::fflush(stream);
+}
+
+std::string OutputPath(const ScriptOptions& options, const std::string& file) {
+  std::filesystem::path p(file);
+  if (p.is_absolute()) return file;
+  return (std::filesystem::path(options.outDir) / p).string();
+}
+
+std::string DimensionText(const WaveView& wave) {
+  if (wave.dimensions.empty()) return "0 points";
+  std::string text;
+  for (size_t d = 0; d < wave.dimensions.size(); ++d) {
+    if (d > 0) text += " x ";
+    text += std::to_string(wave.dimensions[d]);
+  }
+  return wave.dimensions.size() == 1 ? text + " points" : text;
+}
+
+}  // namespace
+
+std::string FormatNumber(double value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char buffer[64];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (ec != std::errc()) return "?";
+  return std::string(buffer, end);
+}
+
+std::string WaveSummary(const WaveView& wave, bool withStatistics) {
+  std::string text = DimensionText(wave) + ", " + WaveTypeName(wave.type);
+  if (!withStatistics || wave.type == 0) return text;
+  const size_t elementBytes = WaveElementBytes(wave.type);
+  const size_t perPoint = (wave.type & 1) ? 2 : 1;
+  const size_t points = elementBytes == 0 ? 0 : wave.dataBytes / (elementBytes * perPoint);
+  double minimum = std::numeric_limits<double>::infinity();
+  double maximum = -minimum;
+  double sum = 0;
+  size_t counted = 0;
+  for (size_t i = 0; i < points; ++i) {
+    double v = ReadElement(wave.data + i * perPoint * elementBytes, wave.type & ~1);
+    if (std::isnan(v)) continue;
+    minimum = std::min(minimum, v);
+    maximum = std::max(maximum, v);
+    sum += v;
+    ++counted;
+  }
+  if (counted == 0) return text + ", no values";
+  char stats[160];
+  std::snprintf(stats, sizeof stats, ", min %s, max %s, mean %.6g%s", FormatNumber(minimum).c_str(),
+                FormatNumber(maximum).c_str(), sum / static_cast<double>(counted), perPoint == 2 ? " (real parts)" : "");
+  return text + stats;
+}
+
+bool ParseScriptLine(const std::string& rawLine, ScriptLine* out, std::string* error) {
+  *out = {};
+  std::string line = rawLine;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  size_t pos = 0;
+  while (pos < line.size() && IsSpace(line[pos])) ++pos;
+  if (pos == line.size() || line[pos] == '#') return true;
+  if (!IsNameStart(line[pos])) {
+    *error = "a line must start with a function call or a command";
+    return false;
+  }
+  size_t nameStart = pos;
+  while (pos < line.size() && IsNameChar(line[pos])) ++pos;
+  out->name = line.substr(nameStart, pos - nameStart);
+  size_t afterName = pos;
+  while (pos < line.size() && IsSpace(line[pos])) ++pos;
+  if (pos < line.size() && line[pos] == '(') {
+    out->kind = ScriptLine::Call;
+    return ParseCall(line, pos, out, error);  // sets callText: the call up to its ')'
+  }
+  if (afterName < line.size() && !IsSpace(line[afterName]) && line[afterName] != '#') {
+    *error = "unexpected character '" + std::string(1, line[afterName]) + "' after " + out->name;
+    return false;
+  }
+  out->kind = ScriptLine::Command;
+  if (out->name == "print") {
+    std::string rest = Trim(line.substr(afterName));
+    if (!rest.empty() && rest.front() == '"') {
+      size_t p = 0;
+      if (!ParseQuoted(rest, p, &out->text, error)) return false;
+      if (!OnlyCommentFollows(rest, p)) {
+        *error = "unexpected text after the text of print";
+        return false;
+      }
+    } else {
+      out->text = rest;
+    }
+    return true;
+  }
+  return ParseCommandWords(line, afterName, out, error);
+}
+
+int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FILE* out, FILE* err) {
+  std::string raw;
+  int lineNumber = 0;
+  int status = kScriptOk;
+  while (std::getline(script, raw)) {
+    ++lineNumber;
+    ScriptLine line;
+    std::string error;
+    if (!ParseScriptLine(raw, &line, &error)) {
+      Report(err, "quorsim: ", lineNumber, "syntax error: " + error);
+      return kScriptError;
+    }
+    if (line.kind == ScriptLine::Empty) continue;
+
+    if (line.kind == ScriptLine::Call) {
+      CallOutcome outcome;
+      if (!host.Call(line.name, line.args, &outcome, &error)) {
+        Report(err, "quorsim: ", lineNumber, error);
+        return kScriptError;
+      }
+      if (outcome.errorCode != 0) {
+        Report(out, "", lineNumber, line.callText + " failed with error code " + std::to_string(outcome.errorCode));
+        status = kScriptFailed;
+        if (!options.keepGoing) return status;
+      } else if (outcome.resultWritten) {
+        Report(out, "", lineNumber, line.callText + " = " + FormatNumber(outcome.result));
+      } else {
+        Report(out, "", lineNumber, line.callText + " done, no result");
+      }
+      continue;
+    }
+
+    // Host commands.
+    const std::string& cmd = line.name;
+    const size_t wordsWanted = cmd == "waves" ? 0 : cmd == "info" ? 1 : cmd == "savepng" ? 2 : SIZE_MAX;
+    if (cmd == "print") {
+      std::fflush(stdout);
+      std::fprintf(out, "%s\n", line.text.c_str());
+      std::fflush(out);
+      continue;
+    }
+    if (wordsWanted == SIZE_MAX) {
+      Report(err, "quorsim: ", lineNumber, "unknown command " + cmd + " (a function call needs parentheses)");
+      return kScriptError;
+    }
+    if (line.words.size() != wordsWanted) {
+      static const char* const usage[] = {"waves", "info NAME", "savepng NAME FILE"};
+      Report(err, "quorsim: ", lineNumber, "usage: " + std::string(usage[cmd == "waves" ? 0 : cmd == "info" ? 1 : 2]));
+      return kScriptError;
+    }
+    if (cmd == "waves") {
+      std::vector<std::string> names = host.WaveNames();
+      Report(out, "", lineNumber, std::to_string(names.size()) + (names.size() == 1 ? " wave" : " waves"));
+      for (const std::string& name : names) {
+        WaveView view;
+        host.FindWave(name, &view);
+        std::fprintf(out, "  %s: %s\n", name.c_str(), WaveSummary(view, false).c_str());
+      }
+      std::fflush(out);
+      continue;
+    }
+    WaveView view;
+    if (!host.FindWave(line.words[0], &view)) {
+      Report(err, "quorsim: ", lineNumber, "no wave named " + line.words[0]);
+      status = kScriptFailed;
+      if (!options.keepGoing) return status;
+      continue;
+    }
+    if (cmd == "info") {
+      Report(out, "", lineNumber, view.name + ": " + WaveSummary(view, true));
+      continue;
+    }
+    std::string path = OutputPath(options, line.words[1]);
+    std::error_code ec;
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    if (!SaveWavePng(view, path, &error)) {
+      Report(err, "quorsim: ", lineNumber, "savepng " + view.name + ": " + error);
+      status = kScriptFailed;
+      if (!options.keepGoing) return status;
+      continue;
+    }
+    Report(out, "", lineNumber, "saved " + view.name + " as " + path);
+  }
+  return status;
+}
+
+}  // namespace quorsim

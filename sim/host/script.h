@@ -1,0 +1,52 @@
+// The quorsim command script: one function call or host command per line, run against a
+// simulated host with a loaded module. Also the host commands' helpers (wave summaries and
+// saving image waves as PNG files).
+#pragma once
+
+#include <cstdio>
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "sim/host/quorsim.h"
+
+namespace quorsim {
+
+// Exit statuses of a script run.
+inline constexpr int kScriptOk = 0;
+inline constexpr int kScriptFailed = 1;  // a function returned an error, or a host command was refused
+inline constexpr int kScriptError = 2;   // a line the host cannot run: syntax, unknown name, wrong arguments
+
+struct ScriptLine {
+  enum Kind { Empty, Call, Command } kind = Empty;
+  std::string name;                // function or command name
+  std::vector<Argument> args;      // of a call
+  std::string callText;            // the call as written, without a trailing comment
+  std::vector<std::string> words;  // command arguments (info NAME, savepng NAME FILE)
+  std::string text;                // the text of print
+};
+
+// Parses one line; false with a message for bad syntax. Blank lines and '#' comments are Empty.
+bool ParseScriptLine(const std::string& line, ScriptLine* out, std::string* error);
+
+struct ScriptOptions {
+  std::string outDir = ".";  // where savepng puts files given by relative paths
+  bool keepGoing = false;    // go on after a failed call or refused command
+};
+
+// Runs the script line by line. Results go to `out`, refusals and errors to `err` (each names its
+// line). Stops at the first line that cannot run, and, unless keepGoing, at the first failure.
+// Returns one of the exit statuses above.
+int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FILE* out, FILE* err);
+
+// A double as the shortest text that reads back to the same value ("1280", "0.02", "nan").
+std::string FormatNumber(double value);
+// "640 x 512, unsigned 8-bit integer, min 0, max 255, mean 93.25".
+std::string WaveSummary(const WaveView& wave, bool withStatistics);
+
+// Saves a two-dimensional (or one-dimensional) image wave as a grey PNG: type 72 as 8-bit,
+// type 80 as 16-bit. Dimension 0 runs along an image row. False with a message otherwise.
+bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* error);
+bool PngSupported();
+
+}  // namespace quorsim
