@@ -4,11 +4,13 @@ set(OMBREL_MODULE_SOURCES
   shell/entry.cpp
   hostlink/transport.cpp
   hostlink/host_version.cpp
+  hostlink/host_exports.cpp
   hostdata/handles.cpp
   hostdata/waves.cpp
   camera/board.cpp
   camera/grab.cpp
   camera/picture.cpp
+  camera/window8.cpp
 )
 list(TRANSFORM OMBREL_MODULE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 
@@ -18,3 +20,5 @@ if(NOT WIN32)
   # On Linux the few Win32 calls come from the platform stand-in's header.
   target_include_directories(ombrel_module PUBLIC ${CMAKE_SOURCE_DIR}/sim/platform/include)
 endif()
+# Only main leaves the shared library; the module's own symbols stay inside it.
+set_target_properties(ombrel_module PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)

@@ -1,0 +1,120 @@
+// LinkedHost and the camera fixture of the module's unit tests.
+#include "module_fixture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "camera/driver.h"
+#include "hostlink/host_exports.h"
+#include "shell/entry.h"
+#include "sim/host/host_internal.h"
+#include "win32sim_control.h"
+
+namespace moduletest {
+namespace {
+
+// The host's callback for a record the test made: the same answers as the host gives a loaded
+// module (scripted answer first, then the wave services), recorded the same way.
+int32_t ForwardingCallback(IORecHandle ioRecHandle) {
+  quorsim::Host* host = quorsim::ActiveHost();
+  if (host == nullptr || ioRecHandle != host->Record()) return 0;
+  quorsim::Host::State& s = host->InternalState();
+  const size_t recordBytes = static_cast<size_t>(GetHandleSize(reinterpret_cast<Handle>(ioRecHandle)));
+  if (recordBytes < kRecordHeaderSize) return 0;
+  IORec* r = *ioRecHandle;
+  quorsim::Exchange exchange;
+  exchange.message = r->message;
+  const size_t room = (recordBytes - kRecordHeaderSize) / sizeof(HostWord);
+  const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(r->itemCount, 0)), room,
+                                 static_cast<size_t>(kRecordMaxItems)});
+  exchange.items.assign(r->items, r->items + count);
+  HostWord result = 0;
+  if (!(s.scripted && s.scripted(exchange.message, exchange.items, &result)) &&
+      !quorsim::AnswerWaveMessage(s, exchange.message, exchange.items, &result))
+    result = quorsim::kErrUnknownMessage;
+  exchange.result = result;
+  s.exchanges.push_back(std::move(exchange));
+  (*ioRecHandle)->result = result;
+  return 0;
+}
+
+}  // namespace
+
+RecordFields ReadRecord(IORecHandle record) {
+  const size_t bytes = static_cast<size_t>(GetHandleSize(reinterpret_cast<Handle>(record)));
+  const IORec* r = *record;
+  RecordFields f{};
+  f.result = r->result;
+  f.entryRoutine = r->entryRoutine;
+  f.message = r->message;
+  f.itemCount = r->itemCount;
+  for (int i = 0; i < kRecordMaxItems && RecordSizeForItems(i + 1) <= bytes; ++i) f.items[i] = r->items[i];
+  return f;
+}
+
+quorsim::HostOptions Options(int version, int32_t recordSize, bool scramble) {
+  quorsim::HostOptions options;
+  options.version = version;
+  options.recordSize = recordSize;
+  options.scramble = scramble;
+  return options;
+}
+
+LinkedHost::LinkedHost(const quorsim::HostOptions& options) : host_(std::make_unique<quorsim::Host>(options)) {
+  Handle h = NewHandle(0);
+  SetHandleSize(h, options.recordSize);
+  std::memset(*h, 0, static_cast<size_t>(options.recordSize));
+  record_ = reinterpret_cast<IORecHandle>(h);
+  (*record_)->hostCallback = &ForwardingCallback;
+  host_->InternalState().record = record_;
+  ModuleMain(record_);
+}
+
+LinkedHost::~LinkedHost() {
+  host_->InternalState().record = nullptr;
+  DisposeHandle(reinterpret_cast<Handle>(record_));
+  host_.reset();
+}
+
+std::vector<int> LinkedHost::Messages() const {
+  std::vector<int> messages;
+  for (const quorsim::Exchange& e : host_->Exchanges()) messages.push_back(e.message);
+  return messages;
+}
+
+void CameraTest::SetUp() {
+  SimCamReset();
+  Win32SimUseManualClock(1000, 1);
+}
+
+void CameraTest::TearDown() {
+  Win32SimUseRealClock();
+  SimCamReset();
+}
+
+void CameraTest::OpenBoard() {
+  PREPARE_BOARD(0);
+  INIT_BOARD(kBoardOpen);
+  SimCamClearCalls();
+}
+
+void CameraTest::SetExposureMilliseconds(int32_t milliseconds) {
+  int32_t mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin;
+  char text[kSettingsTextSize];
+  READ_SETTINGS(&mode, &trig, &roix1, &roix2, &roiy1, &roiy2, &hbin, &vbin, text, kSettingsTextSize);
+  const std::string settings = "0, " + std::to_string(milliseconds) + ", -1, -1";
+  ASSERT_EQ(WRITE_SETTINGS(mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin, settings.c_str()), 0);
+  SimCamClearCalls();
+}
+
+std::vector<int> CameraTest::Ordinals(std::initializer_list<CamEntry> entries) {
+  std::vector<int> ordinals;
+  for (CamEntry e : entries) ordinals.push_back(static_cast<int>(e));
+  return ordinals;
+}
+
+double UnwrittenResult() { return -123456.75; }
+bool IsUnwrittenResult(double value) { return value == UnwrittenResult(); }
+
+}  // namespace moduletest
