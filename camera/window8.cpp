@@ -1,182 +1,167 @@
-// The fast 8-bit window. The rule's division per pixel is what makes the plain loop slow, so
-// the kernel evaluates the rule once per pixel value instead (a table) and then either looks
-// every pixel up, or, faster, runs a short SIMD formula over the picture: single-precision
-// p * scale + offset truncated (or a threshold compare for a zero-width window). The formula is
-// used only after it has been checked against the table for every pixel value that occurs in
-// the picture, so the result is always exactly the rule's.
+// The 8-bit windowing kernel of QV_TakePicture_8.
+//
+// The rule (WindowPixelLiteral) divides in double precision for every pixel, which costs more
+// than everything else in a picture. The result depends only on the pixel value, and for a
+// window of nonzero, finite width it is a monotone step function of the pixel value. A single
+// precision formula evaluated sixteen pixels at a time is also monotone; two monotone step
+// functions agree on every 16-bit value exactly when they step up (or down) at the same
+// values, which takes a few hundred evaluations of each to prove. So each call tries two
+// cheap formulas, proves one of them equal to the rule over all 65,536 pixel values, and only
+// then uses it; when neither can be proved, it falls back to a table made with the rule itself.
 #include "camera/window8.h"
 
-#include <cfloat>
-#include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#define WINDOW8_HAVE_SSE2 1
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define WINDOW8_X86 1
 #endif
 
 namespace {
 
-constexpr uint32_t kPixelValues = 65536;
-// The table is first filled for the 12-bit values a picture of this camera holds.
-constexpr uint32_t kFirstTableRange = 4096;
-// Below this many pixels, filling the table costs more than evaluating the rule per pixel.
-constexpr size_t kRulePerPixelBelow = 16384;
-
-void FillTable(uint8_t* table, uint32_t from, uint32_t to, double low, double high) {
-  for (uint32_t v = from; v < to; ++v) table[v] = WindowPixelLiteral(static_cast<uint16_t>(v), low, high);
-}
-
-// Bitwise OR of all pixels: no pixel is above it.
-uint16_t PixelBound(const uint16_t* pixels, size_t count) {
-  uint16_t bound = 0;
-  for (size_t i = 0; i < count; ++i) bound = static_cast<uint16_t>(bound | pixels[i]);
-  return bound;
-}
-
-void LookUpPixels(const uint8_t* table, const uint16_t* pixels, size_t count, uint8_t* out) {
-  for (size_t i = 0; i < count; ++i) out[i] = table[pixels[i]];
-}
-
-#if WINDOW8_HAVE_SSE2
-
-// A formula the SIMD pass evaluates for 8 pixels at a time.
+// v = clamp(trunc((p - low) * scale), 0, 255), or with divide set
+// v = clamp(trunc((p - low) * 256 / width), 0, 255), all in single precision. A NaN gives 0.
 struct FastWindow {
-  enum Kind { kNone, kAffine, kThreshold } kind = kNone;
-  float scale = 0;        // affine: trunc(p * scale + offset) in single precision, then 0..255
-  float offset = 0;
-  bool allWhite = false;  // threshold: every pixel is at or above it
-  uint16_t belowFirst = 0;  // threshold: the largest value still below it
+  float low;
+  float factor;  // scale, or width when divide is set
+  bool divide;
 };
 
-// A double as a float; values beyond the float range become infinite instead of undefined.
-float ToFloat(double value) {
-  if (value > FLT_MAX) return INFINITY;
-  if (value < -FLT_MAX) return -INFINITY;
-  return static_cast<float>(value);  // NaN and in-range values convert as they are
+inline uint8_t FastPixel(uint16_t p, const FastWindow& w) {
+  float x = static_cast<float>(p) - w.low;
+  x = w.divide ? (x * 256.0f) / w.factor : x * w.factor;
+  x = x > 0.0f ? x : 0.0f;
+  x = x < 255.0f ? x : 255.0f;
+  return static_cast<uint8_t>(static_cast<int32_t>(x));
 }
 
-// Eight results as signed 16-bit values; the final pack saturates them to 0..255 (a negative
-// value, and the integer-indefinite value that NaN or overflow give, become 0).
-template <FastWindow::Kind kind>
-inline __m128i Evaluate8(const FastWindow& w, __m128i p) {
-  const __m128i zero = _mm_setzero_si128();
-  if constexpr (kind == FastWindow::kThreshold) {
-    if (w.allWhite) return _mm_set1_epi16(255);
-    const __m128i below = _mm_cmpeq_epi16(_mm_subs_epu16(p, _mm_set1_epi16(static_cast<short>(w.belowFirst))), zero);
-    return _mm_andnot_si128(below, _mm_set1_epi16(255));
-  }
-  const __m128 scale = _mm_set1_ps(w.scale);
-  const __m128 offset = _mm_set1_ps(w.offset);
-  const __m128 lo = _mm_cvtepi32_ps(_mm_unpacklo_epi16(p, zero));
-  const __m128 hi = _mm_cvtepi32_ps(_mm_unpackhi_epi16(p, zero));
-  const __m128i vlo = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(lo, scale), offset));
-  const __m128i vhi = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(hi, scale), offset));
-  return _mm_packs_epi32(vlo, vhi);
-}
-
-// Runs the formula over the pixels; returns the bitwise OR of all pixels.
-template <FastWindow::Kind kind>
-uint16_t RunFastWindowOf(const FastWindow& w, const uint16_t* pixels, size_t count, uint8_t* out) {
-  __m128i seen = _mm_setzero_si128();
-  size_t i = 0;
-  for (; i + 16 <= count; i += 16) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i + 8));
-    seen = _mm_or_si128(seen, _mm_or_si128(a, b));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(Evaluate8<kind>(w, a), Evaluate8<kind>(w, b)));
-  }
-  if (i < count) {  // the last few pixels through the same formula, in a padded block
-    alignas(16) uint16_t in[16] = {};
-    alignas(16) uint8_t result[16];
-    std::memcpy(in, pixels + i, (count - i) * sizeof(uint16_t));
-    const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(in));
-    const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(in + 8));
-    seen = _mm_or_si128(seen, _mm_or_si128(a, b));
-    _mm_store_si128(reinterpret_cast<__m128i*>(result), _mm_packus_epi16(Evaluate8<kind>(w, a), Evaluate8<kind>(w, b)));
-    std::memcpy(out + i, result, count - i);
-  }
-  alignas(16) uint16_t lanes[8];
-  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), seen);
-  uint16_t bound = 0;
-  for (uint16_t lane : lanes) bound = static_cast<uint16_t>(bound | lane);
-  return bound;
-}
-
-uint16_t RunFastWindow(const FastWindow& w, const uint16_t* pixels, size_t count, uint8_t* out) {
-  if (w.kind == FastWindow::kThreshold) return RunFastWindowOf<FastWindow::kThreshold>(w, pixels, count, out);
-  return RunFastWindowOf<FastWindow::kAffine>(w, pixels, count, out);
-}
-
-// Whether the formula gives the table's value for every pixel value in [from, to).
-bool FastWindowMatches(const FastWindow& w, const uint8_t* table, uint32_t from, uint32_t to) {
-  constexpr uint32_t kBlock = 1024;
-  uint16_t values[kBlock];
-  uint8_t results[kBlock];
-  for (uint32_t start = from; start < to; start += kBlock) {
-    const uint32_t n = to - start < kBlock ? to - start : kBlock;
-    for (uint32_t k = 0; k < n; ++k) values[k] = static_cast<uint16_t>(start + k);
-    RunFastWindow(w, values, n, results);
-    if (std::memcmp(results, table + start, n) != 0) return false;
+// True when the fast formula gives the rule's value for every 16-bit pixel value. Both are
+// monotone in the same direction (the sign of high - low), so it is enough that for every
+// output level k the first pixel value reaching k is the same for both.
+bool FastWindowIsExact(const FastWindow& w, double low, double high) {
+  const bool rising = high > low;
+  auto fast = [&](uint32_t q) { return FastPixel(static_cast<uint16_t>(rising ? q : 65535 - q), w); };
+  auto exact = [&](uint32_t q) { return WindowPixelLiteral(static_cast<uint16_t>(rising ? q : 65535 - q), low, high); };
+  uint32_t from = 0;
+  for (int level = 1; level <= 255; ++level) {
+    // First q in [from, 65536) with fast(q) >= level; 65536 when there is none.
+    uint32_t lo = from, hi = 65536;
+    while (lo < hi) {
+      uint32_t mid = lo + (hi - lo) / 2;
+      if (fast(mid) >= level) hi = mid; else lo = mid + 1;
+    }
+    const uint32_t first = lo;
+    if (first == 65536) {
+      if (exact(65535) >= level) return false;
+      return true;  // no higher level is reached by either
+    }
+    if (exact(first) < level) return false;
+    if (first > 0 && exact(first - 1) >= level) return false;
+    from = first;
   }
   return true;
 }
 
-// A formula for this window that matches the table on [0, checkedTo), or kNone.
-FastWindow ChooseFastWindow(double low, double high, const uint8_t* table, uint32_t checkedTo) {
-  FastWindow w;
-  if (high == low) {
-    // 255 from the first integer at or above low.
-    w.kind = FastWindow::kThreshold;
-    const double first = std::ceil(low);
-    w.allWhite = first <= 0.0;
-    w.belowFirst = first > 65536.0 ? uint16_t{65535} : first <= 0.0 ? uint16_t{0} : static_cast<uint16_t>(first - 1.0);
-    return FastWindowMatches(w, table, 0, checkedTo) ? w : FastWindow{};
-  }
-  // s = p * (256 / d) - low * (256 / d); a small bias keeps results that are exact integers
-  // from rounding below them in single precision. Tried in turn; the table decides.
-  const double scale = 256.0 / (high - low);
-  w.kind = FastWindow::kAffine;
-  w.scale = ToFloat(scale);
-  constexpr double kBiases[] = {1.0 / 4096, 1.0 / 65536, 1.0 / 512, 0.0};
-  for (double bias : kBiases) {
-    w.offset = ToFloat(-low * scale + bias);
-    if (FastWindowMatches(w, table, 0, checkedTo)) return w;
-  }
-  return FastWindow{};
+void ApplyFastScalar(const uint16_t* pixels, size_t count, const FastWindow& w, uint8_t* out) {
+  for (size_t i = 0; i < count; ++i) out[i] = FastPixel(pixels[i], w);
 }
 
-#endif  // WINDOW8_HAVE_SSE2
+#ifdef WINDOW8_X86
+// Sixteen pixels per step with SSE2, which every x86 build of the module can rely on.
+template <bool kDivide>
+inline __m128 FastSse2(__m128i pixels32, __m128 low, __m128 factor) {
+  __m128 x = _mm_sub_ps(_mm_cvtepi32_ps(pixels32), low);
+  x = kDivide ? _mm_div_ps(_mm_mul_ps(x, _mm_set1_ps(256.0f)), factor) : _mm_mul_ps(x, factor);
+  return _mm_min_ps(_mm_max_ps(x, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+}
+
+template <bool kDivide>
+void ApplyFastSse2(const uint16_t* pixels, size_t count, const FastWindow& w, uint8_t* out) {
+  const __m128 low = _mm_set1_ps(w.low), factor = _mm_set1_ps(w.factor);
+  const __m128i zero = _mm_setzero_si128();
+  size_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i + 8));
+    __m128i v0 = _mm_cvttps_epi32(FastSse2<kDivide>(_mm_unpacklo_epi16(a, zero), low, factor));
+    __m128i v1 = _mm_cvttps_epi32(FastSse2<kDivide>(_mm_unpackhi_epi16(a, zero), low, factor));
+    __m128i v2 = _mm_cvttps_epi32(FastSse2<kDivide>(_mm_unpacklo_epi16(b, zero), low, factor));
+    __m128i v3 = _mm_cvttps_epi32(FastSse2<kDivide>(_mm_unpackhi_epi16(b, zero), low, factor));
+    __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v0, v1), _mm_packs_epi32(v2, v3));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+  }
+  ApplyFastScalar(pixels + i, count - i, w, out + i);
+}
+
+// The same with AVX2 where the processor has it: the values are identical, only wider.
+template <bool kDivide>
+__attribute__((target("avx2"))) inline __m256i FastAvx2(__m128i eightPixels, __m256 low, __m256 factor) {
+  __m256 x = _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(eightPixels)), low);
+  x = kDivide ? _mm256_div_ps(_mm256_mul_ps(x, _mm256_set1_ps(256.0f)), factor) : _mm256_mul_ps(x, factor);
+  return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(x, _mm256_setzero_ps()), _mm256_set1_ps(255.0f)));
+}
+
+template <bool kDivide>
+__attribute__((target("avx2"))) void ApplyFastAvx2(const uint16_t* pixels, size_t count, const FastWindow& w,
+                                                   uint8_t* out) {
+  const __m256 low = _mm256_set1_ps(w.low), factor = _mm256_set1_ps(w.factor);
+  size_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    __m256i v0 = FastAvx2<kDivide>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i)), low, factor);
+    __m256i v1 = FastAvx2<kDivide>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i + 8)), low, factor);
+    __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(v0, v1), 0xD8);
+    __m128i bytes = _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+  }
+  ApplyFastScalar(pixels + i, count - i, w, out + i);
+}
+
+bool ProcessorHasAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+#endif
+
+void ApplyFast(const uint16_t* pixels, size_t count, const FastWindow& w, uint8_t* out) {
+#ifdef WINDOW8_X86
+  if (ProcessorHasAvx2())
+    return w.divide ? ApplyFastAvx2<true>(pixels, count, w, out) : ApplyFastAvx2<false>(pixels, count, w, out);
+  return w.divide ? ApplyFastSse2<true>(pixels, count, w, out) : ApplyFastSse2<false>(pixels, count, w, out);
+#else
+  ApplyFastScalar(pixels, count, w, out);
+#endif
+}
+
+// The rule evaluated once per pixel value up to the largest present, then looked up.
+void ApplyRuleTable(const uint16_t* pixels, size_t count, double low, double high, uint8_t* out) {
+  uint16_t largest = 0;
+  for (size_t i = 0; i < count; ++i) largest = pixels[i] > largest ? pixels[i] : largest;
+  uint8_t table[65536];
+  for (uint32_t v = 0; v <= largest; ++v) table[v] = WindowPixelLiteral(static_cast<uint16_t>(v), low, high);
+  for (size_t i = 0; i < count; ++i) out[i] = table[pixels[i]];
+}
 
 }  // namespace
 
 void WindowPixels(const uint16_t* pixels, size_t count, double low, double high, uint8_t* out) {
+  if (count == 0) return;
   if (!std::isfinite(low) || !std::isfinite(high)) {
     std::memset(out, 0, count);
     return;
   }
-  if (count < kRulePerPixelBelow) {
-    for (size_t i = 0; i < count; ++i) out[i] = WindowPixelLiteral(pixels[i], low, high);
+  if (high == low) {
+    for (size_t i = 0; i < count; ++i) out[i] = pixels[i] >= low ? 255 : 0;
     return;
   }
-  uint8_t table[kPixelValues];
-  uint32_t tableEnd = kFirstTableRange;
-  FillTable(table, 0, tableEnd, low, high);
-
-#if WINDOW8_HAVE_SSE2
-  const FastWindow fast = ChooseFastWindow(low, high, table, tableEnd);
-  if (fast.kind != FastWindow::kNone) {
-    const uint32_t bound = RunFastWindow(fast, pixels, count, out);
-    if (bound < tableEnd) return;
-    // Pixels beyond the checked values: check the formula on them too, or redo by table.
-    FillTable(table, tableEnd, bound + 1, low, high);
-    if (FastWindowMatches(fast, table, tableEnd, bound + 1)) return;
-    LookUpPixels(table, pixels, count, out);
-    return;
-  }
-#endif
-
-  const uint32_t bound = PixelBound(pixels, count);
-  if (bound >= tableEnd) FillTable(table, tableEnd, bound + 1, low, high);
-  LookUpPixels(table, pixels, count, out);
+  const double width = high - low;
+  const FastWindow candidates[] = {
+      {static_cast<float>(low), static_cast<float>(256.0 / width), false},
+      {static_cast<float>(low), static_cast<float>(width), true},
+  };
+  for (const FastWindow& w : candidates)
+    if (FastWindowIsExact(w, low, high)) return ApplyFast(pixels, count, w, out);
+  ApplyRuleTable(pixels, count, low, high, out);
 }

@@ -48,7 +48,7 @@ for preset in "${presets[@]}"; do
 
   if [ "$preset" = native ]; then
     # libFuzzer targets of the native build, each for a short while on a fresh corpus.
-    mapfile -t fuzzers < <(find "$build_root/native" -type f -name 'fuzz_*' ! -name '*.*' -perm -u+x | sort)
+    mapfile -t fuzzers < <(find "$build_root/native" -type f -name '*fuzz*' ! -name '*.*' -perm -u+x | sort)
     for fuzzer in "${fuzzers[@]}"; do
       corpus="$logs/corpus-$(basename "$fuzzer")"
       mkdir -p "$corpus"
