@@ -9,7 +9,7 @@ import numpy as np
 
 WIDTH, HEIGHT = 1280, 1024
 WINDOWS = [("normal", 0.0, 4096.0), ("inverted", 4095.0, 0.0), ("narrow", 100.0, 101.0),
-           ("huge", -1e308, 1e308)]
+           ("equal", 7.0, 7.0), ("huge", -1e308, 1e308), ("nan", float("nan"), 4096.0)]
 
 
 def picture():

@@ -11,7 +11,7 @@ bash scripts/setup.sh
 
 read -r -a presets <<<"${OMBREL_PRESETS:-native i686 win32}"   # all three unless narrowed
 build_root="${OMBREL_BUILD_ROOT:-build}"   # each preset builds in $build_root/<preset>
-fuzz_seconds="${OMBREL_FUZZ_SECONDS:-20}"
+fuzz_seconds="${OMBREL_FUZZ_SECONDS:-10}"
 failed_steps=()
 total_passed=0
 total_failed=0
@@ -52,7 +52,19 @@ for preset in "${presets[@]}"; do
     for fuzzer in "${fuzzers[@]}"; do
       corpus="$logs/corpus-$(basename "$fuzzer")"
       mkdir -p "$corpus"
-      step "fuzz $(basename "$fuzzer")" "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" || true
+      # The seed corpus kept in the repo (tests/<folder>/corpus/<fuzzer name>/), copied so the
+      # run never writes into the checkout.
+      for seeds in tests/*/corpus/"$(basename "$fuzzer")"; do
+        [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+      done
+      name="fuzz $(basename "$fuzzer")"
+      echo "=== $name: ${fuzz_seconds} s"
+      if "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" >"$logs/fuzz.txt" 2>&1; then
+        grep -E '^stat::number_of_executed_units' "$logs/fuzz.txt" || true
+      else
+        tail -n 60 "$logs/fuzz.txt"
+        failed_steps+=("$name")
+      fi
     done
     [ "${#fuzzers[@]}" -gt 0 ] || echo "=== native: no fuzz targets built"
   fi
