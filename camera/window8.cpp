@@ -135,6 +135,23 @@ void ApplyFast(const uint16_t* pixels, size_t count, const FastWindow& w, uint8_
 #endif
 }
 
+// 255 where a pixel is at or above the threshold, else 0.
+void ApplyThreshold(const uint16_t* pixels, size_t count, uint16_t threshold, uint8_t* out) {
+  size_t i = 0;
+#ifdef WINDOW8_X86
+  // p >= t exactly when the saturating difference t - p is zero.
+  const __m128i t = _mm_set1_epi16(static_cast<int16_t>(threshold)), zero = _mm_setzero_si128();
+  for (; i + 16 <= count; i += 16) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i + 8));
+    __m128i atOrAboveA = _mm_cmpeq_epi16(_mm_subs_epu16(t, a), zero);
+    __m128i atOrAboveB = _mm_cmpeq_epi16(_mm_subs_epu16(t, b), zero);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi16(atOrAboveA, atOrAboveB));
+  }
+#endif
+  for (; i < count; ++i) out[i] = pixels[i] >= threshold ? 255 : 0;
+}
+
 // The rule evaluated once per pixel value up to the largest present, then looked up.
 void ApplyRuleTable(const uint16_t* pixels, size_t count, double low, double high, uint8_t* out) {
   uint16_t largest = 0;
@@ -153,7 +170,11 @@ void WindowPixels(const uint16_t* pixels, size_t count, double low, double high,
     return;
   }
   if (high == low) {
-    for (size_t i = 0; i < count; ++i) out[i] = pixels[i] >= low ? 255 : 0;
+    // A threshold: for a whole pixel value p, p >= low exactly when p >= ceil(low), so the
+    // comparison can be made on integers, sixteen pixels at a time.
+    if (low <= 0.0) return static_cast<void>(std::memset(out, 255, count));
+    if (low > 65535.0) return static_cast<void>(std::memset(out, 0, count));
+    ApplyThreshold(pixels, count, static_cast<uint16_t>(std::ceil(low)), out);
     return;
   }
   const double width = high - low;
