@@ -53,6 +53,12 @@ struct Camera {
   std::vector<CamCall> calls;
   std::map<int, size_t> callCounts;
   size_t callsNotRecorded = 0;
+
+  // The noise-free picture of the last view read out: the scene is the same for the same
+  // region, binning and exposure, so a readout with unchanged settings only copies it.
+  std::vector<uint16_t> sceneCache;
+  SceneView sceneCacheView{};
+  int32_t sceneCacheWidth = 0, sceneCacheHeight = 0;
 };
 
 Camera& Cam() {
@@ -135,11 +141,27 @@ int32_t ReadImage(CamEntry entry, int32_t zero, int32_t width, int32_t height, P
   UpdatePicture();
   if (c.noPicture || c.picture != Picture::Ready) return kReadoutNoPicture;
   const SceneView view = ViewOf(c.settings);
-  for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < width; ++x) {
-      const int32_t value = ScenePixel(view, x, y) + SceneNoise(c.frame, x, y, c.noise);
-      pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
-          static_cast<Pixel>(std::clamp(value, 0, kSimCamFullScale) >> shift);
+  if (c.sceneCacheWidth != width || c.sceneCacheHeight != height ||
+      std::memcmp(&c.sceneCacheView, &view, sizeof view) != 0) {
+    c.sceneCache.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x)
+        c.sceneCache[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+            ScenePixel(view, x, y);
+    c.sceneCacheView = view;
+    c.sceneCacheWidth = width;
+    c.sceneCacheHeight = height;
+  }
+  const uint16_t* scene = c.sceneCache.data();
+  if (c.noise == 0 && shift == 0) {
+    std::memcpy(pixels, scene, c.sceneCache.size() * sizeof(uint16_t));
+  } else {
+    for (int32_t y = 0; y < height; ++y) {
+      for (int32_t x = 0; x < width; ++x) {
+        const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+        const int32_t value = scene[at] + SceneNoise(c.frame, x, y, c.noise);
+        pixels[at] = static_cast<Pixel>(std::clamp(value, 0, kSimCamFullScale) >> shift);
+      }
     }
   }
   ++c.frame;
