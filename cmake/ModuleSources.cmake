@@ -10,6 +10,12 @@ set(OMBREL_MODULE_SOURCES
   camera/board.cpp
   camera/grab.cpp
   camera/picture.cpp
+  hostdata/wave_values.cpp
+  support/utilities.cpp
+  support/conversion.cpp
+  support/naming.cpp
+  support/dialogs.cpp
+  support/command_text.cpp
   camera/window8.cpp
 )
 list(TRANSFORM OMBREL_MODULE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)

@@ -2,6 +2,9 @@
 #pragma once
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX  // keep std::min and std::max usable beside <windows.h>
+#endif
 #include <windows.h>
 #else
 #include "win32_subset.h"

@@ -349,7 +349,10 @@ int32_t HostCallback(IORecHandle ioRecHandle) {
 
   HostWord result = 0;
   const bool scripted = s.scripted && s.scripted(exchange.message, exchange.items, &result);
-  if (!scripted && !AnswerWaveMessage(s, exchange.message, exchange.items, &result)) result = kErrUnknownMessage;
+  if (!scripted && !AnswerWaveMessage(s, exchange.message, exchange.items, &result) &&
+      !AnswerUtilityMessage(s, exchange.message, exchange.items, &result) &&
+      !AnswerSupportMessage(s, exchange.message, exchange.items, &result))
+    result = kErrUnknownMessage;
   exchange.result = result;
   s.exchanges.push_back(std::move(exchange));
   if (RecordBytes(ioRecHandle) >= kRecordHeaderSize) RecordPtr(ioRecHandle)->result = result;

@@ -66,6 +66,9 @@ struct Host::State {
   int hostFieldViolations = 0;
   bool previousScramble = false;
   char moduleToken = 0;  // its address is the loaded module's instance handle
+  // State of the support-layer requests, each kept by the file that answers them.
+  std::shared_ptr<void> utilityState;  // utility_requests.cpp
+  std::shared_ptr<void> supportState;  // support_requests.cpp
 };
 
 // The live host whose record this is, or whose module has this instance handle; null if none.
@@ -99,6 +102,13 @@ WaveView ViewOf(const Wave& wave);
 // The host's answer to one wave request of the module (messages 1, 7, 34 to 95 of the wave
 // family). Returns false if the message is not a wave message.
 bool AnswerWaveMessage(Host::State& s, int message, std::span<const HostWord> items, HostWord* result);
+
+// The host's answers to the support layer's requests: signals, history and clipboard text,
+// name lists and character search (utility_requests.cpp); data folders, naming, notices,
+// variables and command text (support_requests.cpp). Each returns false for a message that
+// is not its own.
+bool AnswerUtilityMessage(Host::State& s, int message, std::span<const HostWord> items, HostWord* result);
+bool AnswerSupportMessage(Host::State& s, int message, std::span<const HostWord> items, HostWord* result);
 
 // Element access by numeric type (without the complex bit): the value widened to double, and a
 // double stored by truncation toward zero, keeping the element's low-order bytes (NaN and

@@ -231,4 +231,110 @@ inline constexpr int32_t kErrNoDataFolder = 1003;    // the item is not a data f
 inline constexpr int32_t kErrWaveInUse = 1004;       // a locked wave would have to change size
 inline constexpr int32_t kErrBadDimensions = 1005;   // a negative size, or too many dimensions
 
+
+// ================================================================ support layer: data folders,
+// naming, notices, variables and command text (answered in support_requests.cpp)
+//
+// Data folders: 105 (0, &out) the root; 106 (&out) the current one; 107 (folder) makes it current
+// (null: stays); 108 (start, path, &out) resolves a path relative to `start` (null: the current
+// folder). Path rules: elements are separated by ':'; a first element "root" (any case) starts
+// at the root, anything else at the start folder; a leading ':' only marks the path as relative
+// ("a" and ":a" are the same); a ':' followed by another ':' goes up one level ("::" is the
+// parent, ":::" its parent); one trailing ':' adds nothing ("root:" is the root, ":" the start
+// folder, "" too); an element in single quotes is a liberal name without its quotes. Folder
+// names compare without regard to case. Going above the root or naming a folder that does not
+// exist fails with kErrNoSuchFolder. Below version 301 the host refuses every path that ends in
+// ':' with kErrBadFolderPath.
+// Names (one name space per folder: waves, variables and folders): 76 (1, base, out[32],
+// &counter) writes base + counter (counter from 0 when negative; the base is shortened so that
+// the whole number fits in 31 characters), counting up until the name is not used in the current
+// folder and not reserved, and leaves the counter one past the number used; 150 (folder, type,
+// name) answers kErrReservedName for a built-in name or one of the loaded module's functions,
+// kErrNameInUse for a name used by an object of another type, else 0; 152 (liberal, name,
+// maxLength) rewrites the name in place: standard names get an 'X' before a first character
+// that is not a letter and '_' for every later character that is not a letter, digit or '_';
+// liberal names keep every character but ' " : ; and control characters, which become '_'; both
+// are cut to maxLength (at most 31); an empty name is kErrBadName; 151 (name) puts a name that
+// is not standard in single quotes in place (kErrBadName for one holding ' " : or ;); 159
+// (folder, name, &type, &data or null) answers 0 with the type code (1, 3, 4, 11) and a wave's
+// or folder's handle, a numeric variable's two doubles or a string variable's text as data,
+// else kErrNoSuchObject. Below version 300 the host knows neither 151 nor 152.
+// Notices: 8 (text) keeps the text. Output lines: 9 (text) adds the text, 71 an empty line
+// (from version 200).
+// Variables of the current folder: 3 (name, &re, &im) reads a numeric one (kErrNoSuchVariable);
+// 5 (name, &re, &im) sets one (-1 when there is none); 6 (name, text) sets a string one
+// (kErrNoSuchVariable when there is none); 45 (name, type) creates one of type 4 (real), 5
+// (complex) or 0 (string), the bit 0x4000 kept as given (below version 200 that bit is
+// kErrHostTooOld); an existing variable of the same type stays as it is; 59 (name) answers 1
+// when a string variable of that name exists, else 0.
+// Command text (a line the test supplies; blanks and tabs between items are skipped): 10 the
+// next character (0 at the end), not consumed; 11 consumes it; 12 (buffer of 256) reads a
+// quoted text without its quotes, or the rest of the statement without trailing blanks, and
+// answers the number of characters (kCommandTextBroken for a missing closing quote); 13
+// (&double) reads a number (kErrExpectedNumber, nothing consumed); 14 (name buffer of 32) reads
+// a standard name or a quoted liberal one: 0, ';' (59) at a ';', kErrNameTooLong or
+// kErrExpectedName; 124 (&quoted, buffer, liberalAllowed) reads a name as 14 does, answering
+// kErrStatementEndBeforeName at a ';' and setting *quoted (from version 300); 182 answers 1 at
+// the end of the statement (the end, a carriage return, ';' or '|'), else 0 (from version 400).
+inline constexpr int32_t kErrNoSuchObject = 1101;
+inline constexpr int32_t kErrNoSuchFolder = 1102;
+inline constexpr int32_t kErrBadFolderPath = 1103;
+inline constexpr int32_t kErrNoFreeName = 1104;
+inline constexpr int32_t kErrNoSuchVariable = 1105;
+inline constexpr int32_t kErrExpectedNumber = 1106;
+inline constexpr int32_t kErrExpectedName = 1107;
+inline constexpr int32_t kErrNameTooLong = 1108;
+inline constexpr int32_t kErrReservedName = 1109;
+inline constexpr int32_t kErrStatementEndBeforeName = 458;
+inline constexpr int32_t kCommandTextBroken = -1;
+inline constexpr int32_t kNoSuchNumericVariableAnswer = -1;
+
+struct VariableView {
+  std::string name;
+  int type = 0;                  // 4 real, 5 complex, 0 string
+  int32_t creationType = 0;      // as the module gave it, flag bit included
+  double real = 0, imaginary = 0;
+  std::string text;
+};
+
+// The command text the next requests read, from its start.
+void SetCommandText(Host& host, std::string text);
+// What the requests have not consumed yet.
+std::string UnreadCommandText(Host& host);
+// Texts of the notices (message 8) and the output lines (9, 71), in order.
+std::vector<std::string> Notices(Host& host);
+std::vector<std::string> OutputLines(Host& host);
+// A variable of a folder (null: the current one).
+bool FindVariable(Host& host, Handle folder, const std::string& name, VariableView* out);
+// Makes a variable directly (as message 45 and 5 or 6 would); a host error code.
+int32_t MakeTestVariable(Host& host, Handle folder, const VariableView& variable);
+// Whether the host keeps the name for itself (compared without regard to case).
+bool IsReservedName(const std::string& name);
+// ================================================================ end of the support-layer block
+
+// ================================================================ support layer: signals,
+// history text, name lists and character search (answered in utility_requests.cpp)
+//
+// 33 (code): a signal; the codes are kept in order; answers 0.
+// 49 (text, mode): a text for the history; kept with its mode; answers 0 (kErrBadParameter for a
+// null text).
+// 56 / 57 / 58 (handle, match, separator, options): put names, joined by the separator text,
+// into the handle (no terminator: its size is the list's length): 56 the waves of the
+// current data folder in creation order, 57 the numeric and 58 the string variable names a test
+// set with SetNameList. `match` is null for every name, or the address of a pattern in which
+// '*' stands for any run of characters, compared without regard to case; `options` is not
+// looked at. Answers 0; kErrBadParameter for a handle that is not live or a null separator;
+// kErrNoMemory when the handle cannot take the list (it is then left as it was).
+// 173 / 174 (text, character): the address of the first / last occurrence of the character
+// (converted to char; the terminator counts, as with strchr and strrchr), or 0; 0 for a null text.
+struct HistoryText {
+  std::string text;
+  int32_t mode = 0;
+};
+std::vector<int32_t> HostSignals(Host& host);
+std::vector<HistoryText> HistoryTexts(Host& host);
+// The names that message 57 (numeric variables) or 58 (string variables) lists.
+void SetNameList(Host& host, int message, std::vector<std::string> names);
+// ================================================================ end of the utilities block
+
 }  // namespace quorsim

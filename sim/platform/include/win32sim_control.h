@@ -1,10 +1,13 @@
 // Test controls of the platform stand-in (win32sim): the tick clock behind GetTickCount, the
-// file names behind GetModuleFileNameA, and the debugger that DebugBreak would break into.
+// file names behind GetModuleFileNameA, the debugger that DebugBreak would break into, and the
+// windows, dialog items, user actions, keys and message boxes of USER32.
 // Only the stand-ins and the tests use this header; the module never does.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "win32_subset.h"
 
@@ -36,3 +39,106 @@ void Win32SimResetDebugBreakCount();
 // values ("\StringFileInfo\040904B0\ProductName") are answered only in a buffer of that size
 // that GetFileVersionInfoA filled. The simulated Quor.exe versions are built into the folder
 // QUORSIM_VERSION_DIR (a CMake variable) as Quor_<major>.<minor>.<third>.res and Quor_none.res.
+
+// ---------------------------------------------------------------- USER32
+// Windows are objects behind HWND handles: top-level windows and dialogs (class "#32770") with
+// a rectangle in screen coordinates, and their items (child windows) with a rectangle in the
+// parent's client coordinates. The system classes behave as their Win32 namesakes: "Edit",
+// "Button" (push, check box, three-state, radio; the automatic kinds change their check on a
+// click), "ComboBox" (simple, drop-down, drop-down list; an item list with a selection and a
+// dropped-down state). Class names are matched without regard to case and reported with the
+// case Win32 registers them with; any other class name makes a plain window that only keeps
+// its text. Notifications go to the parent as WM_COMMAND, synchronously, as Win32 sends them:
+// every one is recorded, and the parent's sink (if any) is called with it on the spot.
+struct Win32SimItem {
+  std::string className;   // "Edit", "Button", "ComboBox" (any case) or a class of the test's
+  int id = 0;
+  DWORD style = 0;         // WS_CHILD is added; WS_VISIBLE too unless `visible` is false
+  RECT rect{0, 0, 0, 0};   // in the dialog's client coordinates
+  std::string text;        // window text (a button's caption, an edit's contents)
+  bool visible = true;
+};
+
+struct Win32SimDialogSpec {
+  RECT rect{100, 100, 500, 400};  // screen coordinates of the whole window
+  POINT clientOrigin{3, 22};      // where the client area starts inside the window (frame, caption)
+  DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
+  std::string caption;
+  HWND owner = nullptr;
+  std::vector<Win32SimItem> items;  // in creation (tab) order
+};
+
+// Creates a dialog with its items; null if an item's class is empty or the owner is not a window.
+HWND Win32SimCreateDialog(const Win32SimDialogSpec& spec);
+// A top-level window of any class (no frame: its client area is its whole rectangle).
+HWND Win32SimCreateWindow(const std::string& className, const RECT& screenRect, DWORD style = WS_POPUP | WS_VISIBLE,
+                          const std::string& text = {});
+// Makes a handle that something else hands out (the host's client window) a top-level window
+// of the model; false if the handle is null or already a window.
+bool Win32SimAdoptWindow(HWND handle, const std::string& className, const RECT& screenRect,
+                         DWORD style = WS_POPUP | WS_VISIBLE);
+// Destroys a window and its items; their handles stop being windows.
+void Win32SimDestroyWindow(HWND window);
+bool Win32SimIsWindow(HWND window);
+// Destroys every window and forgets notifications, message boxes, beeps, keys and queued
+// answers; screen sizes go back to 1280 x 1024 (full-screen area 1280 x 977).
+void Win32SimResetUser32();
+
+// ---- notifications
+struct Win32SimNotification {
+  HWND parent;    // the window that received WM_COMMAND
+  int id;         // LOWORD(wParam): the item's identifier
+  UINT code;      // HIWORD(wParam): the notification code
+  HWND control;   // lParam: the item's window
+};
+using Win32SimNotificationSink = std::function<void(HWND parent, UINT message, WPARAM wParam, LPARAM lParam)>;
+// The parent's window procedure as far as notifications go; an empty sink removes it.
+void Win32SimSetNotificationSink(HWND parent, Win32SimNotificationSink sink);
+std::vector<Win32SimNotification> Win32SimNotifications();
+void Win32SimClearNotifications();
+
+// ---- the user at the keyboard and mouse; each returns false when the item cannot take the
+// action (missing, disabled, hidden or of another kind)
+// Clicks into an edit item (it gets the focus) and types: each character replaces the
+// selection and is followed by EN_UPDATE and EN_CHANGE; '\b' deletes the selection or the
+// character before the caret. A read-only edit changes nothing. In the edit field of a simple
+// or drop-down combo box, CBN_EDITUPDATE and CBN_EDITCHANGE follow instead.
+bool Win32SimTypeText(HWND dialog, int id, const std::string& keys);
+// Clicks a button: automatic check boxes and radio buttons change their check (a radio button
+// clears the other automatic radio buttons of its group), then BN_CLICKED.
+bool Win32SimClickButton(HWND dialog, int id);
+// Opens the list of a drop-down combo box (CBN_DROPDOWN); false for a simple one or when open.
+bool Win32SimComboDropDown(HWND dialog, int id);
+// Closes an open list: CBN_SELENDOK (accept, as Enter) or CBN_SELENDCANCEL (as Escape), then
+// CBN_CLOSEUP. The selection stays as it is.
+bool Win32SimComboCloseUp(HWND dialog, int id, bool accept);
+// Arrow keys, open or closed: `steps` moves of one item down (positive) or up (negative); each
+// move that changes the selection sends CBN_SELCHANGE, the list stays as it is.
+bool Win32SimComboArrowKeys(HWND dialog, int id, int steps);
+// Clicks an item of the open list (or of a simple combo box's list): selects it; an open list
+// then closes (CBN_SELENDOK, CBN_CLOSEUP) before CBN_SELCHANGE is sent.
+bool Win32SimComboClickItem(HWND dialog, int id, int index);
+
+// ---- keys behind GetAsyncKeyState: a key going down also sets its "pressed since the last
+// query" bit, which the next query of that key reads and clears
+void Win32SimSetKeyDown(int virtualKey, bool down);
+void Win32SimTapKey(int virtualKey);  // down and up again between two queries
+void Win32SimResetKeys();
+
+// ---- message boxes: each MessageBoxA takes the next queued answer (the button the user
+// presses); with none queued the user presses Enter on the default button. An answer that is
+// not a button of the box makes MessageBoxA fail with 0, like a box that could not be shown.
+void Win32SimQueueMessageBoxAnswer(int answer);
+struct Win32SimMessageBox {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+  int answer;  // what MessageBoxA returned
+};
+std::vector<Win32SimMessageBox> Win32SimMessageBoxes();
+std::vector<UINT> Win32SimBeeps();  // the types MessageBeep was called with, in order
+
+// ---- screen: SM_CXSCREEN / SM_CYSCREEN and SM_CXFULLSCREEN / SM_CYFULLSCREEN
+void Win32SimSetScreenSize(int width, int height);
+void Win32SimSetFullScreenSize(int width, int height);

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The conversion table: ConvertElements for all 64 pairs of element kinds on 1M elements (in
+# separate buffers and in place), ScaleClipRound and OffsetAndScale for every real type, beside
+# numpy doing the same and memcpy of the larger side (the floor). Times are nanoseconds per
+# element, the best of several repetitions on both sides (the least disturbed by other work on a
+# shared machine); the ratios
+# are throughputs, so ours/numpy >= 1 means at least numpy's speed and ours/floor 1 means
+# memcpy speed.
+#   bench/run_conversion.sh [build dir of the bench preset]     (default build/bench)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build/bench}"
+json="$(mktemp)"
+numpy="$(mktemp)"
+trap 'rm -f "$json" "$numpy"' EXIT
+"$build/bench/bench_conversion" --benchmark_format=json --benchmark_repetitions=5 \
+  --benchmark_report_aggregates_only=true --benchmark_min_time=0.1 >"$json"
+/usr/bin/python3 bench/numpy_conversion.py >"$numpy"
+/usr/bin/python3 - "$json" "$numpy" <<'PY'
+import json, sys
+ELEMENTS = 1 << 20
+KINDS = ["float32", "float64", "int8", "int16", "int32", "uint8", "uint16", "uint32"]
+WIDTH = {"float32": 4, "float64": 8, "int8": 1, "int16": 2, "int32": 4, "uint8": 1, "uint16": 2, "uint32": 4}
+best = {}
+for r in json.load(open(sys.argv[1]))["benchmarks"]:
+    if r.get("aggregate_name") == "min":
+        best[r["run_name"]] = r["real_time"] * 1000.0 / ELEMENTS  # microseconds -> ns per element
+npy = {}
+for line in open(sys.argv[2]):
+    f = line.split()
+    npy[tuple(f[:-1] if f[0] == "convert" or f[0] == "offsetandscale" else f[:2])] = float(
+        f[3] if f[0] == "convert" else f[2])
+
+def floor(width):
+    return best[f"BM_Memcpy/{width}"]
+
+rows, misses = [], []
+def add(name, mode, ours, theirs, width, moved):
+    fl = floor(width)
+    rows.append((name, mode, ours, moved / ours, theirs, fl, theirs / ours if theirs else None, fl / ours))
+    if theirs and theirs / ours < 1.0:
+        misses.append(f"{name} ({mode}): {theirs / ours:.2f}x numpy")
+
+for i, a in enumerate(KINDS):
+    for j, b in enumerate(KINDS):
+        moved = WIDTH[a] + WIDTH[b]
+        width = max(WIDTH[a], WIDTH[b])
+        theirs = npy[("convert", a, b)]
+        add(f"{a} -> {b}", "separate", best[f"BM_Convert/{i}/{j}"], theirs, width, moved)
+        if a != b:  # the same kind in place is no work at all
+            add(f"{a} -> {b}", "in place", best[f"BM_ConvertInPlace/{i}/{j}"], theirs, width, moved)
+for i, k in enumerate(KINDS):
+    add(f"ScaleClipRound {k}", "in place", best[f"BM_ScaleClipRound/{i}"], npy[("scaleclipround", k)],
+        WIDTH[k], 2 * WIDTH[k])
+for i, k in enumerate(KINDS):
+    add(f"OffsetAndScale {k}", "in place", best[f"BM_OffsetAndScale/{i}"], npy[("offsetandscale", k)],
+        WIDTH[k], 2 * WIDTH[k])
+
+print(f"{'pair':<26}{'mode':<10}{'ours ns/elt':>12}{'ours GB/s':>10}{'numpy ns/elt':>13}{'floor ns/elt':>13}"
+      f"{'ours/numpy':>11}{'ours/floor':>11}")
+for name, mode, ours, gbs, theirs, fl, vs_numpy, vs_floor in rows:
+    print(f"{name:<26}{mode:<10}{ours:12.3f}{gbs:10.1f}{theirs:13.3f}{fl:13.3f}{vs_numpy:11.2f}{vs_floor:11.2f}")
+same = [r for r in rows if r[0].split(" -> ")[0] == r[0].split(" -> ")[-1] and r[1] == "separate"]
+print()
+print("same-kind copies at memcpy speed (ours/floor): " + ", ".join(f"{r[0].split()[0]} {r[7]:.2f}" for r in same))
+print("below numpy: " + ("; ".join(misses) if misses else "none"))
+PY

@@ -1,0 +1,142 @@
+// Variables set by name with creation on demand, and the command-text readers: each routine
+// is a few host requests in a fixed order. Doubles go to the host as the addresses of the
+// caller's or the routine's own memory, never as items.
+#include "support/command_text.h"
+
+#include <cstring>
+
+#include "hostdata/waves.h"
+#include "hostlink/host_version.h"
+#include "hostlink/transport.h"
+#include "support/utilities.h"
+
+namespace {
+
+int32_t HostCode(HostWord result) { return static_cast<int32_t>(result); }
+
+constexpr size_t kNameBufferSize = 32;  // a name of at most 31 characters
+
+int32_t CreationType(int32_t baseType, int32_t flag) { return flag ? (baseType | kVariableCreationFlag) : baseType; }
+
+// The numeric setters after their version gate: set, and on "no such variable" create and set
+// again (whose result is not examined).
+int32_t SetOrCreateNumeric(const char* name, const double* realPart, const double* imaginaryPart, int32_t baseType,
+                           int32_t flag) {
+  const HostWord set = CallHost3(kMsgSetNumericVariable, AsItem(name), AsItem(realPart), AsItem(imaginaryPart));
+  if (HostCode(set) != kNoSuchNumericVariable) return 0;
+  if (int32_t err = CreateVariable(name, CreationType(baseType, flag)); err != 0) return err;
+  CallHost3(kMsgSetNumericVariable, AsItem(name), AsItem(realPart), AsItem(imaginaryPart));
+  return 0;
+}
+
+bool FlagRefused(int32_t flag) { return flag && hostVersion < kHostVersionVariableFlag; }
+
+int32_t ReadName14(char* name) { return HostCode(CallHost1(kMsgReadCommandName, AsItem(name))); }
+
+}  // namespace
+
+// ---------------------------------------------------------------- variables
+
+int32_t CreateVariable(const char* name, int32_t creationType) {
+  if ((creationType & kVariableCreationFlag) != 0 && hostVersion < kHostVersionVariableFlag) return kErrHostTooOld;
+  return HostCode(CallHost2(kMsgCreateVariable, AsItem(name), creationType));
+}
+
+int32_t SetNumericVariableInt(const char* name, int32_t value, int32_t flag) {
+  if (FlagRefused(flag)) return kErrHostTooOld;
+  const double realPart = value;
+  const double imaginaryPart = 0;
+  return SetOrCreateNumeric(name, &realPart, &imaginaryPart, kVariableTypeReal, flag);
+}
+
+int32_t SetNumericVariable(const char* name, const double* value, int32_t flag) {
+  if (FlagRefused(flag)) return kErrHostTooOld;
+  const double imaginaryPart = 0;
+  return SetOrCreateNumeric(name, value, &imaginaryPart, kVariableTypeReal, flag);
+}
+
+int32_t SetComplexVariable(const char* name, const double* realPart, const double* imaginaryPart, int32_t flag) {
+  if (FlagRefused(flag)) return kErrHostTooOld;
+  return SetOrCreateNumeric(name, realPart, imaginaryPart, kVariableTypeComplex, flag);
+}
+
+int32_t SetStringVariable(const char* name, const char* text, int32_t flag) {
+  if (FlagRefused(flag)) return kErrHostTooOld;
+  if (CallHost2(kMsgSetStringVariable, AsItem(name), AsItem(text)) == 0) return 0;
+  if (int32_t err = CreateVariable(name, CreationType(kVariableTypeString, flag)); err != 0) return err;
+  return HostCode(CallHost2(kMsgSetStringVariable, AsItem(name), AsItem(text)));
+}
+
+// ---------------------------------------------------------------- command text
+
+int32_t AtCommandEnd(void) {
+  if (hostVersion >= kHostVersionStatementEnd) return HostCode(CallHost0(kMsgAtStatementEnd));
+  const int32_t next = HostCode(CallHost0(kMsgPeekCommandChar));
+  return (next == 0 || next == '\r' || next == ';' || next == '|') ? 1 : 0;
+}
+
+int32_t FindKeyword(const char* const* keywords, char* text) {
+  UpperCaseText(text);
+  for (int32_t index = 0; keywords[index][0] != '\0'; ++index) {
+    if (std::strcmp(keywords[index], text) == 0) return index;
+  }
+  return -1;
+}
+
+int32_t ReadKeyword(const char* const* keywords, int32_t* index) {
+  char name[kNameBufferSize];
+  if (int32_t answer = ReadName14(name); answer != 0) return answer == ';' ? ';' : kErrExpectedKeyword;
+  const int32_t found = FindKeyword(keywords, name);
+  if (found < 0) return kErrExpectedKeyword;
+  *index = found;
+  return 0;
+}
+
+int32_t ReadFlagValue(int32_t flagBit, int32_t* flagWord) {
+  *flagWord |= flagBit;
+  if (HostCode(CallHost0(kMsgPeekCommandChar)) == '=') {
+    CallHost0(kMsgSkipCommandChar);
+    double value = 0;
+    if (int32_t err = HostCode(CallHost1(kMsgReadCommandNumber, AsItem(&value))); err != 0) return err;
+    if (value == 0) *flagWord &= ~flagBit;
+  }
+  return 0;
+}
+
+int32_t ReadTextLastChar(char* buffer) {
+  const int32_t count = HostCode(CallHost1(kMsgReadCommandText, AsItem(buffer)));
+  if (count >= 1) return static_cast<unsigned char>(buffer[count - 1]);
+  return count;
+}
+
+int32_t ReadNameGated(int32_t* outValue, char* name, HostWord third) {
+  if (hostVersion >= kHostVersionNameReader)
+    return HostCode(CallHost3(kMsgReadCommandName124, AsItem(outValue), AsItem(name), third));
+  *outValue = 0;
+  const int32_t answer = ReadName14(name);
+  return answer == ';' ? kErrNameAtStatementEnd : answer;
+}
+
+int32_t ReadWaveName(char* name) {
+  if (ReadName14(name) != 0) return kErrExpectedWaveName;
+  return FetchWaveByName(name) != nullptr ? 0 : kErrExpectedWaveName;
+}
+
+int32_t ReadVariableName(char* name) {
+  if (ReadName14(name) != 0) return kErrExpectedVariableName;
+  double realPart = 0, imaginaryPart = 0;
+  return HostCode(CallHost3(kMsgReadNumericVariable, AsItem(name), AsItem(&realPart), AsItem(&imaginaryPart)));
+}
+
+int32_t ReadNameForQuery59(char* name) {
+  if (ReadName14(name) != 0) return kErrExpectedQueryName;
+  return CallHost1(kMsgNameQuery59, AsItem(name)) != 0 ? 0 : kErrExpectedQueryName;
+}
+
+int32_t SendBlankRequest(void) {
+  if (hostVersion >= kHostVersionVariableFlag) {
+    CallHost0(kMsgBlankRequest71);
+    return 0;
+  }
+  return HostCode(CallHost1(kMsgTextRequest9, AsItem("")));
+}

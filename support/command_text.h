@@ -1,0 +1,94 @@
+// Host variables set by name (created when they do not exist yet), and reading pieces of the
+// command text that the host is executing for the module: characters, names, keywords, flag
+// values and numbers. Each routine combines a few host messages with a rule of its own; the
+// version gates compare hostVersion with fixed thresholds.
+#pragma once
+
+#include <cstdint>
+
+#include "hostlink/record.h"
+
+// Creation types of a variable (numeric type codes), and the flag bit added when the caller
+// asks for it (hosts from 200 on).
+inline constexpr int32_t kVariableTypeString = 0;
+inline constexpr int32_t kVariableTypeReal = 4;
+inline constexpr int32_t kVariableTypeComplex = 5;
+inline constexpr int32_t kVariableCreationFlag = 0x4000;
+
+// Result codes of these routines besides the host's own.
+inline constexpr int32_t kErrExpectedKeyword = 83;       // not in the list, or no name read
+inline constexpr int32_t kErrNameAtStatementEnd = 458;   // ';' where a name was wanted (older hosts)
+inline constexpr int32_t kErrExpectedWaveName = 2;
+inline constexpr int32_t kErrExpectedQueryName = 95;
+inline constexpr int32_t kErrExpectedVariableName = -1;
+// The setting request's answer when there is no such numeric variable.
+inline constexpr int32_t kNoSuchNumericVariable = -1;
+
+// Host versions from which the newer requests exist.
+inline constexpr int32_t kHostVersionVariableFlag = 200;   // 45 with the flag bit; 71
+inline constexpr int32_t kHostVersionNameReader = 300;     // 124
+inline constexpr int32_t kHostVersionStatementEnd = 400;   // 182
+
+// Host messages of the variable and command-text family.
+enum CommandTextMessage : int32_t {
+  kMsgReadNumericVariable = 3,
+  kMsgSetNumericVariable = 5,
+  kMsgSetStringVariable = 6,
+  kMsgTextRequest9 = 9,
+  kMsgPeekCommandChar = 10,
+  kMsgSkipCommandChar = 11,
+  kMsgReadCommandText = 12,
+  kMsgReadCommandNumber = 13,
+  kMsgReadCommandName = 14,
+  kMsgCreateVariable = 45,
+  kMsgNameQuery59 = 59,
+  kMsgBlankRequest71 = 71,
+  kMsgReadCommandName124 = 124,
+  kMsgAtStatementEnd = 182,
+};
+
+// ---- variables
+// Message 45; a creation type with kVariableCreationFlag is refused with kErrHostTooOld on
+// hosts before 200 without asking.
+int32_t CreateVariable(const char* name, int32_t creationType);
+// Set a numeric variable (real, or with an imaginary part), creating it when the host has no
+// such variable; with flag set it is created with kVariableCreationFlag, which hosts before 200
+// refuse (kErrHostTooOld, nothing sent). Only a missing variable leads to the creation; any
+// other failure of the setting request is not reported (0).
+int32_t SetNumericVariableInt(const char* name, int32_t value, int32_t flag);
+int32_t SetNumericVariable(const char* name, const double* value, int32_t flag);
+int32_t SetComplexVariable(const char* name, const double* realPart, const double* imaginaryPart, int32_t flag);
+// Set a string variable, creating it on any failure of the first setting request; returns the
+// second request's result then.
+int32_t SetStringVariable(const char* name, const char* text, int32_t flag);
+
+// ---- command text
+// 1 when the command text is at the end of a statement, else 0 (hosts before 400: the next
+// character is the end, a carriage return, ';' or '|').
+int32_t AtCommandEnd(void);
+// Folds text to upper case in place and returns the index of the equal entry of keywords (a
+// list of upper-case texts ended by an empty text), or -1.
+int32_t FindKeyword(const char* const* keywords, char* text);
+// Reads a name and looks it up: 0 with the index in *index, ';' when the host answered ';', or
+// kErrExpectedKeyword.
+int32_t ReadKeyword(const char* const* keywords, int32_t* index);
+// Sets flagBit in *flagWord; "=value" after it is read, and a value of 0 clears the bit again.
+// 0, or the number reader's error.
+int32_t ReadFlagValue(int32_t flagBit, int32_t* flagWord);
+// Reads text into buffer; when the host answers n >= 1 characters, the n-th character (as an
+// unsigned byte), otherwise the host's answer.
+int32_t ReadTextLastChar(char* buffer);
+// Hosts from 300: message 124 with the three arguments. Older hosts: *outValue = 0 and a name
+// read with message 14 into name (a ';' answer becomes kErrNameAtStatementEnd).
+int32_t ReadNameGated(int32_t* outValue, char* name, HostWord third);
+// Reads a name into name (32 bytes): 0 when a wave of that name exists in the current data
+// folder, kErrExpectedWaveName otherwise.
+int32_t ReadWaveName(char* name);
+// Reads a name into name (32 bytes): kErrExpectedVariableName when none, else the result of
+// reading that numeric variable (the values are not kept).
+int32_t ReadVariableName(char* name);
+// Reads a name into name (32 bytes): 0 when message 59 answers nonzero for it, else
+// kErrExpectedQueryName.
+int32_t ReadNameForQuery59(char* name);
+// Hosts from 200: message 71, result 0. Older hosts: message 9 with an empty text, its result.
+int32_t SendBlankRequest(void);

@@ -1,0 +1,117 @@
+// UtilityHost and the base fixture of the utility and dialog tests.
+#include "utility_host.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "hostlink/host_exports.h"
+#include "shell/entry.h"
+#include "sim/host/host_internal.h"
+#include "support/dialogs.h"
+#include "support/utilities.h"
+#include "win32sim_control.h"
+
+namespace utilitytest {
+namespace {
+
+int32_t ForwardingCallback(IORecHandle ioRecHandle) {
+  quorsim::Host* host = quorsim::ActiveHost();
+  if (host == nullptr || ioRecHandle != host->Record()) return 0;
+  quorsim::Host::State& s = host->InternalState();
+  const size_t recordBytes = static_cast<size_t>(GetHandleSize(reinterpret_cast<Handle>(ioRecHandle)));
+  if (recordBytes < kRecordHeaderSize) return 0;
+  IORec* r = *ioRecHandle;
+  quorsim::Exchange exchange;
+  exchange.message = r->message;
+  const size_t room = (recordBytes - kRecordHeaderSize) / sizeof(HostWord);
+  const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(r->itemCount, 0)), room,
+                                 static_cast<size_t>(kRecordMaxItems)});
+  exchange.items.resize(count);
+  if (count > 0) std::memcpy(exchange.items.data(), r->items, count * sizeof(HostWord));  // packed field
+  HostWord result = 0;
+  if (!(s.scripted && s.scripted(exchange.message, exchange.items, &result)) &&
+      !quorsim::AnswerWaveMessage(s, exchange.message, exchange.items, &result) &&
+      !quorsim::AnswerUtilityMessage(s, exchange.message, exchange.items, &result) &&
+      !quorsim::AnswerSupportMessage(s, exchange.message, exchange.items, &result))
+    result = quorsim::kErrUnknownMessage;
+  exchange.result = result;
+  s.exchanges.push_back(std::move(exchange));
+  (*ioRecHandle)->result = result;
+  return 0;
+}
+
+}  // namespace
+
+UtilityHost::UtilityHost(int version, bool scramble) {
+  quorsim::HostOptions options;
+  options.version = version;
+  options.scramble = scramble;
+  host_ = std::make_unique<quorsim::Host>(options);
+  Handle h = NewHandle(0);
+  SetHandleSize(h, options.recordSize);
+  std::memset(*h, 0, static_cast<size_t>(options.recordSize));
+  record_ = reinterpret_cast<IORecHandle>(h);
+  (*record_)->hostCallback = &ForwardingCallback;
+  quorsim::Host::State& s = host_->InternalState();
+  s.record = record_;
+  // The host answers GetWinIndString only for a loaded module: the test program itself stands
+  // in as the library, with the declarations of the compiled resources.
+  std::string error;
+  EXPECT_TRUE(quorsim::ReadModuleDeclarations(OMBREL_RES_FILE, &s.declarations, &error)) << error;
+  stringsLibrary_ = dlopen(nullptr, RTLD_NOW);
+  s.library = stringsLibrary_;
+  ModuleMain(record_);
+}
+
+UtilityHost::~UtilityHost() {
+  quorsim::Host::State& s = host_->InternalState();
+  s.library = nullptr;  // not unloaded: the module was never loaded as a library
+  if (stringsLibrary_ != nullptr) dlclose(stringsLibrary_);
+  s.record = nullptr;
+  DisposeHandle(reinterpret_cast<Handle>(record_));
+  host_.reset();
+}
+
+std::vector<int> UtilityHost::Messages() const {
+  std::vector<int> messages;
+  for (const quorsim::Exchange& e : host_->Exchanges()) messages.push_back(e.message);
+  return messages;
+}
+
+void UtilityTest::SetUp() {
+  Win32SimResetUser32();
+  Win32SimResetKeys();
+  Win32SimUseManualClock(0);
+  lastAbortPollTick = 0;
+  lastSignalTick = 0;
+  settingItemText = 0;
+  Start(602);
+}
+
+void UtilityTest::TearDown() {
+  linked_.reset();
+  quorsim::MemResetFaults();
+  Win32SimResetUser32();
+  Win32SimUseRealClock();
+}
+
+void UtilityTest::Start(int version) {
+  linked_.reset();
+  linked_ = std::make_unique<UtilityHost>(version);
+  Win32SimDestroyWindow(ClientWindow());
+  ASSERT_TRUE(Win32SimAdoptWindow(ClientWindow(), "QuorClient", kClientWindowRect));
+  host().ClearExchanges();
+}
+
+void UtilityTest::SetTicks(uint32_t ticks) {
+  // TickCount is milliseconds * 60 / 1000, truncated: the smallest millisecond count that
+  // reaches `ticks` reads exactly `ticks`.
+  Win32SimUseManualClock(static_cast<uint32_t>((uint64_t{ticks} * 1000 + 59) / 60));
+}
+
+HWND UtilityTest::ClientWindow() { return static_cast<HWND>(GetQuorClientHWND()); }
+
+}  // namespace utilitytest
