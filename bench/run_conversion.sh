@@ -13,7 +13,7 @@ build="${1:-build/bench}"
 json="$(mktemp)"
 numpy="$(mktemp)"
 trap 'rm -f "$json" "$numpy"' EXIT
-"$build/bench/bench_conversion" --benchmark_format=json --benchmark_repetitions=5 \
+"$build/bench/bench_conversion" --benchmark_format=json --benchmark_repetitions=3 \
   --benchmark_report_aggregates_only=true --benchmark_min_time=0.1 >"$json"
 /usr/bin/python3 bench/numpy_conversion.py >"$numpy"
 /usr/bin/python3 - "$json" "$numpy" <<'PY'
