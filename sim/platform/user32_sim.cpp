@@ -623,16 +623,16 @@ std::vector<int> MessageBoxButtons(UINT type) {
 
 // ---------------------------------------------------------------- controls
 
-HWND Win32SimCreateDialog(const Win32SimDialogSpec& spec) {
+HWND Win32SimCreateDialog(const Win32SimDialogLayout& layout) {
   Lock lock(U().mutex);
-  if (spec.owner != nullptr && Find(spec.owner) == nullptr) return nullptr;
-  for (const Win32SimItem& item : spec.items) {
+  if (layout.owner != nullptr && Find(layout.owner) == nullptr) return nullptr;
+  for (const Win32SimItem& item : layout.items) {
     if (item.className.empty()) return nullptr;
   }
-  Window* dialog = AddWindow("#32770", nullptr, 0, spec.style & ~WS_CHILD, spec.rect, spec.caption);
-  dialog->clientOrigin = spec.clientOrigin;
+  Window* dialog = AddWindow("#32770", nullptr, 0, layout.style & ~WS_CHILD, layout.rect, layout.caption);
+  dialog->clientOrigin = layout.clientOrigin;
   const HWND handle = dialog->handle;
-  for (const Win32SimItem& item : spec.items) {
+  for (const Win32SimItem& item : layout.items) {
     const DWORD style = item.style | WS_CHILD | (item.visible ? WS_VISIBLE : 0u);
     AddWindow(item.className, handle, item.id, style, item.rect, item.text);
   }

@@ -33,11 +33,11 @@ class User32Model : public ::testing::Test {
  protected:
   void SetUp() override {
     Win32SimResetUser32();
-    Win32SimDialogSpec spec;
-    spec.rect = RECT{200, 100, 600, 500};
-    spec.clientOrigin = POINT{4, 30};
-    spec.caption = "Settings";
-    spec.items = {
+    Win32SimDialogLayout layout;
+    layout.rect = RECT{200, 100, 600, 500};
+    layout.clientOrigin = POINT{4, 30};
+    layout.caption = "Settings";
+    layout.items = {
         {"EDIT", kEdit, ES_AUTOHSCROLL, RECT{10, 10, 110, 30}, "start"},
         {"edit", kMultiLine, ES_MULTILINE, RECT{10, 40, 110, 90}, ""},
         {"Edit", kReadOnly, ES_READONLY, RECT{10, 100, 110, 120}, "fixed"},
@@ -54,7 +54,7 @@ class User32Model : public ::testing::Test {
         {"ComboBox", kSorted, CBS_DROPDOWNLIST | CBS_SORT, RECT{230, 310, 330, 400}, ""},
         {"RadioButton", kCustom, 0, RECT{300, 10, 390, 30}, "custom"},
     };
-    dialog_ = Win32SimCreateDialog(spec);
+    dialog_ = Win32SimCreateDialog(layout);
     ASSERT_NE(dialog_, nullptr);
     Win32SimClearNotifications();
   }

@@ -70,11 +70,11 @@ class DialogTest : public UtilityTest {
  protected:
   void SetUp() override {
     UtilityTest::SetUp();
-    Win32SimDialogSpec spec;
-    spec.rect = RECT{300, 200, 800, 700};
-    spec.clientOrigin = POINT{3, 25};
-    spec.owner = ClientWindow();
-    spec.items = {
+    Win32SimDialogLayout layout;
+    layout.rect = RECT{300, 200, 800, 700};
+    layout.clientOrigin = POINT{3, 25};
+    layout.owner = ClientWindow();
+    layout.items = {
         {"Edit", kEdit, ES_AUTOHSCROLL, RECT{10, 20, 110, 45}, ""},
         {"Edit", kOtherEdit, ES_AUTOHSCROLL, RECT{10, 50, 110, 75}, ""},
         {"Button", kCheck, BS_AUTOCHECKBOX, RECT{200, 20, 300, 40}, "Check"},
@@ -91,7 +91,7 @@ class DialogTest : public UtilityTest {
         {"CheckBox", kCustomCheck, 0, RECT{310, 50, 400, 70}, "custom"},
         {"Static", kStatic, 0, RECT{310, 80, 400, 100}, "label"},
     };
-    dialog_ = Win32SimCreateDialog(spec);
+    dialog_ = Win32SimCreateDialog(layout);
     ASSERT_NE(dialog_, nullptr);
     Win32SimClearNotifications();
   }

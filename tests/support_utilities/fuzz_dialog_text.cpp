@@ -25,10 +25,10 @@ constexpr int kEdit = 2;
 
 HWND Dialog() {
   static HWND dialog = [] {
-    Win32SimDialogSpec spec;
-    spec.items = {{"ComboBox", kCombo, CBS_DROPDOWNLIST, RECT{0, 0, 100, 200}, ""},
+    Win32SimDialogLayout layout;
+    layout.items = {{"ComboBox", kCombo, CBS_DROPDOWNLIST, RECT{0, 0, 100, 200}, ""},
                   {"Edit", kEdit, ES_AUTOHSCROLL, RECT{0, 210, 100, 230}, ""}};
-    return Win32SimCreateDialog(spec);
+    return Win32SimCreateDialog(layout);
   }();
   return dialog;
 }

@@ -59,7 +59,7 @@ struct Win32SimItem {
   bool visible = true;
 };
 
-struct Win32SimDialogSpec {
+struct Win32SimDialogLayout {
   RECT rect{100, 100, 500, 400};  // screen coordinates of the whole window
   POINT clientOrigin{3, 22};      // where the client area starts inside the window (frame, caption)
   DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
@@ -69,7 +69,7 @@ struct Win32SimDialogSpec {
 };
 
 // Creates a dialog with its items; null if an item's class is empty or the owner is not a window.
-HWND Win32SimCreateDialog(const Win32SimDialogSpec& spec);
+HWND Win32SimCreateDialog(const Win32SimDialogLayout& layout);
 // A top-level window of any class (no frame: its client area is its whole rectangle).
 HWND Win32SimCreateWindow(const std::string& className, const RECT& screenRect, DWORD style = WS_POPUP | WS_VISIBLE,
                           const std::string& text = {});
