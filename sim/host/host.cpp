@@ -361,6 +361,12 @@ int32_t HostCallback(IORecHandle ioRecHandle) {
 
 }  // namespace
 
+void InstallHostCallback(IORecHandle record) {
+  IORec* r = RecordPtr(record);
+  WriteHostFields(r);
+  r->hostCallback = &HostCallback;
+}
+
 // ---------------------------------------------------------------- waves and folders for tests
 bool Host::FindWave(const std::string& name, WaveView* out) const {
   return FindWaveIn(nullptr, name, out);

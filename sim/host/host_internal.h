@@ -71,6 +71,11 @@ struct Host::State {
   std::shared_ptr<void> supportState;  // support_requests.cpp
 };
 
+// For tests that link the module's code and make the record themselves: gives that record the
+// host's own fields and callback, so its requests are answered and recorded exactly as those of
+// a loaded module (the host's State::record must be this record).
+void InstallHostCallback(IORecHandle record);
+
 // The live host whose record this is, or whose module has this instance handle; null if none.
 Host* HostOfRecord(IORecHandle record);
 Host* HostOfModuleInstance(const void* instance);

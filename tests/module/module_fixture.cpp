@@ -12,35 +12,6 @@
 #include "win32sim_control.h"
 
 namespace moduletest {
-namespace {
-
-// The host's callback for a record the test made: the same answers as the host gives a loaded
-// module (scripted answer first, then the wave services), recorded the same way.
-int32_t ForwardingCallback(IORecHandle ioRecHandle) {
-  quorsim::Host* host = quorsim::ActiveHost();
-  if (host == nullptr || ioRecHandle != host->Record()) return 0;
-  quorsim::Host::State& s = host->InternalState();
-  const size_t recordBytes = static_cast<size_t>(GetHandleSize(reinterpret_cast<Handle>(ioRecHandle)));
-  if (recordBytes < kRecordHeaderSize) return 0;
-  IORec* r = *ioRecHandle;
-  quorsim::Exchange exchange;
-  exchange.message = r->message;
-  const size_t room = (recordBytes - kRecordHeaderSize) / sizeof(HostWord);
-  const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(r->itemCount, 0)), room,
-                                 static_cast<size_t>(kRecordMaxItems)});
-  exchange.items.assign(r->items, r->items + count);
-  HostWord result = 0;
-  if (!(s.scripted && s.scripted(exchange.message, exchange.items, &result)) &&
-      !quorsim::AnswerWaveMessage(s, exchange.message, exchange.items, &result))
-    result = quorsim::kErrUnknownMessage;
-  exchange.result = result;
-  s.exchanges.push_back(std::move(exchange));
-  (*ioRecHandle)->result = result;
-  return 0;
-}
-
-}  // namespace
-
 RecordFields ReadRecord(IORecHandle record) {
   const size_t bytes = static_cast<size_t>(GetHandleSize(reinterpret_cast<Handle>(record)));
   const IORec* r = *record;
@@ -66,7 +37,7 @@ LinkedHost::LinkedHost(const quorsim::HostOptions& options) : host_(std::make_un
   SetHandleSize(h, options.recordSize);
   std::memset(*h, 0, static_cast<size_t>(options.recordSize));
   record_ = reinterpret_cast<IORecHandle>(h);
-  (*record_)->hostCallback = &ForwardingCallback;
+  quorsim::InstallHostCallback(record_);
   host_->InternalState().record = record_;
   ModuleMain(record_);
 }

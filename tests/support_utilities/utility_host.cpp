@@ -15,36 +15,6 @@
 #include "win32sim_control.h"
 
 namespace utilitytest {
-namespace {
-
-int32_t ForwardingCallback(IORecHandle ioRecHandle) {
-  quorsim::Host* host = quorsim::ActiveHost();
-  if (host == nullptr || ioRecHandle != host->Record()) return 0;
-  quorsim::Host::State& s = host->InternalState();
-  const size_t recordBytes = static_cast<size_t>(GetHandleSize(reinterpret_cast<Handle>(ioRecHandle)));
-  if (recordBytes < kRecordHeaderSize) return 0;
-  IORec* r = *ioRecHandle;
-  quorsim::Exchange exchange;
-  exchange.message = r->message;
-  const size_t room = (recordBytes - kRecordHeaderSize) / sizeof(HostWord);
-  const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(r->itemCount, 0)), room,
-                                 static_cast<size_t>(kRecordMaxItems)});
-  exchange.items.resize(count);
-  if (count > 0) std::memcpy(exchange.items.data(), r->items, count * sizeof(HostWord));  // packed field
-  HostWord result = 0;
-  if (!(s.scripted && s.scripted(exchange.message, exchange.items, &result)) &&
-      !quorsim::AnswerWaveMessage(s, exchange.message, exchange.items, &result) &&
-      !quorsim::AnswerUtilityMessage(s, exchange.message, exchange.items, &result) &&
-      !quorsim::AnswerSupportMessage(s, exchange.message, exchange.items, &result))
-    result = quorsim::kErrUnknownMessage;
-  exchange.result = result;
-  s.exchanges.push_back(std::move(exchange));
-  (*ioRecHandle)->result = result;
-  return 0;
-}
-
-}  // namespace
-
 UtilityHost::UtilityHost(int version, bool scramble) {
   quorsim::HostOptions options;
   options.version = version;
@@ -54,7 +24,7 @@ UtilityHost::UtilityHost(int version, bool scramble) {
   SetHandleSize(h, options.recordSize);
   std::memset(*h, 0, static_cast<size_t>(options.recordSize));
   record_ = reinterpret_cast<IORecHandle>(h);
-  (*record_)->hostCallback = &ForwardingCallback;
+  quorsim::InstallHostCallback(record_);
   quorsim::Host::State& s = host_->InternalState();
   s.record = record_;
   // The host answers GetWinIndString only for a loaded module: the test program itself stands
