@@ -13,22 +13,13 @@
 #include "hostdata/waves.h"
 #include "hostlink/transport.h"
 #include "support/command_text.h"
-#include "support_naming/support_host.h"
+#include "support_naming/support_fixture.h"
 
 namespace namingtest {
 namespace {
 
-class CommandTextTest : public ::testing::Test {
+class CommandTextTest : public SupportHostTest {
  protected:
-  void Start(int version) {
-    linked_.reset();
-    linked_ = std::make_unique<SupportHost>(version, true);
-  }
-  void SetUp() override { Start(602); }
-  void TearDown() override { linked_.reset(); }
-  quorsim::Host& host() { return linked_->host(); }
-  std::vector<int> Messages() const { return linked_->Messages(); }
-  void Clear() { host().ClearExchanges(); }
   void Text(const std::string& text) { quorsim::SetCommandText(host(), text); }
   std::string Unread() { return quorsim::UnreadCommandText(host()); }
   quorsim::VariableView Variable(const std::string& name) {
@@ -44,7 +35,6 @@ class CommandTextTest : public ::testing::Test {
       return true;
     });
   }
-  std::unique_ptr<SupportHost> linked_;
 };
 
 // ---------------------------------------------------------------- numeric variables

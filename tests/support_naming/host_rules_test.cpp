@@ -13,25 +13,18 @@
 #include "sim/host/host_internal.h"
 #include "support/command_text.h"
 #include "support/naming.h"
-#include "support_naming/support_host.h"
+#include "support_naming/support_fixture.h"
 
 namespace namingtest {
 namespace {
 
-class HostRulesTest : public ::testing::Test {
+class HostRulesTest : public SupportHostTest {
  protected:
-  void Start(int version) {
-    linked_.reset();
-    linked_ = std::make_unique<SupportHost>(version, false);
-  }
-  void SetUp() override { Start(602); }
-  void TearDown() override { linked_.reset(); }
-  quorsim::Host& host() { return linked_->host(); }
+  HostRulesTest() : SupportHostTest(false) {}
   HostWord Path(Handle start, const std::string& path, Handle* out) {
     *out = reinterpret_cast<Handle>(uintptr_t{0x5A5A5A50});
     return CallHost3(kMsgResolveFolderPath, AsItem(start), AsItem(path.c_str()), AsItem(out));
   }
-  std::unique_ptr<SupportHost> linked_;
 };
 
 TEST_F(HostRulesTest, PathWalking) {

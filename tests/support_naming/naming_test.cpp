@@ -16,22 +16,13 @@
 #include "hostlink/host_version.h"
 #include "hostlink/transport.h"
 #include "support/naming.h"
-#include "support_naming/support_host.h"
+#include "support_naming/support_fixture.h"
 
 namespace namingtest {
 namespace {
 
-class NamingTest : public ::testing::Test {
+class NamingTest : public SupportHostTest {
  protected:
-  void Start(int version) {
-    linked_.reset();
-    linked_ = std::make_unique<SupportHost>(version, true);
-  }
-  void SetUp() override { Start(602); }
-  void TearDown() override { linked_.reset(); }
-  quorsim::Host& host() { return linked_->host(); }
-  std::vector<int> Messages() const { return linked_->Messages(); }
-  void Clear() { host().ClearExchanges(); }
   Handle NewWave(const std::string& name) {
     Handle h = host().MakeTestWave(name, 1, kWaveTypeFloat64, {4});
     EXPECT_NE(h, nullptr) << name;
@@ -64,7 +55,6 @@ class NamingTest : public ::testing::Test {
     });
   }
 
-  std::unique_ptr<SupportHost> linked_;
   char outName_[40];
   int32_t counter_ = 0;
   int32_t nameChanged_ = 0;
