@@ -49,6 +49,28 @@ class LinkedHost {
   IORecHandle record_ = nullptr;
 };
 
+// A LinkedHost of a chosen version (602 unless Start is called again), scramble mode on, with
+// the requests the module sent and test waves of any header layout at hand.
+class LinkedHostTest : public ::testing::Test {
+ protected:
+  void Start(int version) {
+    linked_.reset();
+    linked_ = std::make_unique<LinkedHost>(Options(version, 200, true));
+  }
+  void SetUp() override { Start(602); }
+  void TearDown() override { linked_.reset(); }
+  quorsim::Host& host() { return linked_->host(); }
+  std::vector<int> Messages() const { return linked_->Messages(); }
+  const quorsim::Exchange& Last() { return host().Exchanges().back(); }
+  Handle Wave(const std::string& name, int layout, int type, std::vector<int32_t> dims) {
+    Handle h = host().MakeTestWave(name, layout, type, std::move(dims));
+    EXPECT_NE(h, nullptr) << name;
+    return h;
+  }
+
+  std::unique_ptr<LinkedHost> linked_;
+};
+
 // The simulated camera, reset, with a manual clock that moves 1 ms per reading so that every
 // wait ends after a small, exact number of polls.
 class CameraTest : public ::testing::Test {

@@ -14,24 +14,7 @@
 namespace moduletest {
 namespace {
 
-class WavesTest : public ::testing::Test {
- protected:
-  void Start(int version) {
-    linked_.reset();
-    linked_ = std::make_unique<LinkedHost>(Options(version, 200, true));
-  }
-  void SetUp() override { Start(602); }
-  void TearDown() override { linked_.reset(); }
-  quorsim::Host& host() { return linked_->host(); }
-  std::vector<int> Messages() const { return linked_->Messages(); }
-  const quorsim::Exchange& Last() { return host().Exchanges().back(); }
-  Handle Wave(const std::string& name, int layout, int type, std::vector<int32_t> dims) {
-    Handle h = host().MakeTestWave(name, layout, type, std::move(dims));
-    EXPECT_NE(h, nullptr) << name;
-    return h;
-  }
-  std::unique_ptr<LinkedHost> linked_;
-};
+class WavesTest : public LinkedHostTest {};
 
 const Handle kGarbageHandle = reinterpret_cast<Handle>(uintptr_t{0x5A5A5A50});
 

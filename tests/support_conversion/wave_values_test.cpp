@@ -26,19 +26,8 @@ using conversionref::kKinds;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-class WaveValuesTest : public ::testing::Test {
+class WaveValuesTest : public LinkedHostTest {
  protected:
-  void SetUp() override { linked_ = std::make_unique<LinkedHost>(Options(602, 200, true)); }
-  void TearDown() override { linked_.reset(); }
-  quorsim::Host& host() { return linked_->host(); }
-  std::vector<int> Messages() const { return linked_->Messages(); }
-  const quorsim::Exchange& Last() { return host().Exchanges().back(); }
-
-  Handle Wave(const std::string& name, int layout, int type, std::vector<int32_t> dims) {
-    Handle h = host().MakeTestWave(name, layout, type, std::move(dims));
-    EXPECT_NE(h, nullptr) << name;
-    return h;
-  }
   // The wave's data bytes as the host keeps them.
   std::vector<unsigned char> Data(Handle wavH) {
     quorsim::WaveView view;
@@ -56,8 +45,6 @@ class WaveValuesTest : public ::testing::Test {
   void Poke(Handle wavH, int offset, T value) {
     std::memcpy(*wavH + offset, &value, sizeof value);
   }
-
-  std::unique_ptr<LinkedHost> linked_;
 };
 
 // Doubles that exercise the storing rule.
