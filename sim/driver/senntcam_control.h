@@ -7,6 +7,14 @@
 #include <string>
 #include <vector>
 
+// The controls are plain functions of the driver library; the Windows driver DLL exports them
+// by name beside its entries, which it exports by ordinal only.
+#if defined(_WIN32) && defined(SENNTCAM_BUILDING_DLL)
+#define SIMCAM_CONTROL __declspec(dllexport)
+#else
+#define SIMCAM_CONTROL
+#endif
+
 // Driver entries by ordinal, as the DLL imports them.
 enum class CamEntry : int {
   InitBoard = 1, PrepareBoard = 2, GetImageSize = 4, GetImageStatus = 5, RunCoc = 6,
@@ -41,36 +49,36 @@ inline constexpr size_t kSimCamMaxRecordedCalls = 1000000;
 
 // Back to a closed board with default settings (full sensor, binning 1, exposure 10 ms,
 // delay 0), no injected faults, no noise, and an empty call record.
-void SimCamReset();
+SIMCAM_CONTROL void SimCamReset();
 
 // Calls made so far, oldest first; the ordinals alone for comparing with a call order.
-const std::vector<CamCall>& SimCamCalls();
-std::vector<int> SimCamCallOrdinals();
-void SimCamClearCalls();
+SIMCAM_CONTROL const std::vector<CamCall>& SimCamCalls();
+SIMCAM_CONTROL std::vector<int> SimCamCallOrdinals();
+SIMCAM_CONTROL void SimCamClearCalls();
 // How often an entry was called since the last reset or clear, recorded or not.
-size_t SimCamCallCount(CamEntry entry);
+SIMCAM_CONTROL size_t SimCamCallCount(CamEntry entry);
 // Calls beyond kSimCamMaxRecordedCalls that the record left out.
-size_t SimCamCallsNotRecorded();
+SIMCAM_CONTROL size_t SimCamCallsNotRecorded();
 
 // Make an entry return the given status from now on (the entry still records its call and,
 // for a negative status, leaves its outputs unwritten). A status of 0 restores normal work.
 // With a positive status the entry works as usual and then answers that status (a failure of
 // its own still wins). The timing entries return values, not statuses: see the timing override.
-void SimCamFailEntry(CamEntry entry, int32_t status);
+SIMCAM_CONTROL void SimCamFailEntry(CamEntry entry, int32_t status);
 // The timing entries answer these values (microseconds) instead of the settings' own.
-void SimCamSetTimingOverride(bool on, double delayMicroseconds, double exposureMicroseconds);
+SIMCAM_CONTROL void SimCamSetTimingOverride(bool on, double delayMicroseconds, double exposureMicroseconds);
 // The status poll reports a picture pending for ever (a time-out for the module).
-void SimCamSetPollStuck(bool stuck);
+SIMCAM_CONTROL void SimCamSetPollStuck(bool stuck);
 // The readout answers 100: no picture in the board's buffer.
-void SimCamSetNoPicture(bool noPicture);
+SIMCAM_CONTROL void SimCamSetNoPicture(bool noPicture);
 // GET_IMAGE_SIZE reports these sizes, from the given call of that entry on (0-based count
 // since this call), so the size can change between the grab and the picture function's check.
 // The readout still compares its width and height with the size the settings give.
-void SimCamOverrideImageSize(int32_t width, int32_t height, int fromCall = 0);
-void SimCamClearImageSizeOverride();
+SIMCAM_CONTROL void SimCamOverrideImageSize(int32_t width, int32_t height, int fromCall = 0);
+SIMCAM_CONTROL void SimCamClearImageSizeOverride();
 // Gaussian-like pixel noise of the given amplitude (standard deviation in counts, 0 = off),
 // from a fixed seed: the n-th picture after this call always carries the same noise.
-void SimCamSetNoise(int amplitude);
+SIMCAM_CONTROL void SimCamSetNoise(int amplitude);
 
 // Current settings as the driver holds them. The region is in sensor pixels, 1-based and
 // inclusive; binning is 1, 2, 4 or 8. The text reads "delay, exposure, a, b": four integers,
@@ -79,10 +87,10 @@ struct CamSettings {
   int32_t mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin;
   std::string text;
 };
-CamSettings SimCamSettings();
-bool SimCamBoardOpen();
-int32_t SimCamExposureMilliseconds();
+SIMCAM_CONTROL CamSettings SimCamSettings();
+SIMCAM_CONTROL bool SimCamBoardOpen();
+SIMCAM_CONTROL int32_t SimCamExposureMilliseconds();
 
 // The scene: the value the readout delivers for pixel (x, y) of the current region and
 // binning, before noise, as a pure function so tests can check pictures pixel by pixel.
-uint16_t SimCamExpectedPixel(int32_t x, int32_t y);
+SIMCAM_CONTROL uint16_t SimCamExpectedPixel(int32_t x, int32_t y);

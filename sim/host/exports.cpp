@@ -8,15 +8,10 @@
 #include "hostlink/host_exports.h"
 #include "sim/host/host_internal.h"
 #include "sim/host/memory_internal.h"
-#include "win32sim_control.h"
-
-#ifndef QUORSIM_VERSION_DIR
-#define QUORSIM_VERSION_DIR "."
-#endif
+#include "hostlink/platform.h"
 
 namespace quorsim {
 
-extern char gQuorModuleToken;
 extern char gQuorClientWindowToken;
 
 namespace {
@@ -30,25 +25,6 @@ uint32_t gClipboardType = 0;
 
 }  // namespace
 
-std::string HostVersionFileName(int version) {
-  if (version <= 0) return "Quor_none.res";
-  return "Quor_" + std::to_string(version / 100) + "." + std::to_string(version / 10 % 10) + "." +
-         std::to_string(version % 10) + ".res";
-}
-
-std::string HostVersionFilePath(const HostOptions& options) {
-  const std::string folder = QUORSIM_VERSION_DIR;
-  if (options.versionFile.empty()) return folder + "/" + HostVersionFileName(options.version);
-  if (options.versionFile.find('/') == std::string::npos) return folder + "/" + options.versionFile;
-  return options.versionFile;
-}
-
-// The host's module handle answers the file that carries the host's version resource.
-void RegisterHostVersionFile(const HostOptions& options) {
-  Win32SimRegisterModuleFile(&gQuorModuleToken, HostVersionFilePath(options));
-}
-
-
 std::string ClipboardText() { return gClipboard; }
 uint32_t ClipboardType() { return gClipboardType; }
 
@@ -61,12 +37,13 @@ extern "C" {
 void* GetZEMModule(IORecHandle ioRecHandle) {
   MemScrambleIfOn();
   Host* host = HostOfRecord(ioRecHandle);
-  return host == nullptr ? nullptr : &host->InternalState().moduleToken;
+  return host == nullptr ? nullptr : host->InternalState().moduleInstance;
 }
 
 void* GetQuorModule(void) {
   MemScrambleIfOn();
-  return &gQuorModuleToken;
+  Host* host = ActiveHost();
+  return host == nullptr ? nullptr : host->InternalState().hostModule;
 }
 
 void* GetQuorClientHWND(void) {

@@ -1,15 +1,13 @@
 // The simulated host itself: loads a module as Quor does (declarations first, then the library,
 // main and the function addresses), calls its external functions with packed parameter blocks
 // built from the declarations, and answers the module's callback requests, recording each one.
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
 #include "sim/host/host_internal.h"
 #include "sim/host/memory_internal.h"
-#include "win32sim_control.h"
+#include "sim/host/module_loader.h"
 
 namespace quorsim {
 namespace {
@@ -53,26 +51,13 @@ bool HostFieldsIntact(const IORec* r) {
          r->hostField22 == kHostField22 && r->hostField26 == kHostField26;
 }
 
-std::string ResourcePathFor(const std::string& libraryPath) {
-  std::string lower = libraryPath;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".dll") == 0) return libraryPath;
-  size_t slash = libraryPath.find_last_of('/');
-  size_t dot = libraryPath.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return libraryPath + ".res";
-  return libraryPath.substr(0, dot) + ".res";
-}
-
 int32_t HostCallback(IORecHandle ioRecHandle);
 
 }  // namespace
 
-// Tokens the host hands out for its own module and its client window.
-// Each is the address of a byte of the host's, so it is unique and never null.
-char gQuorModuleToken;
+// The token the host hands out for its client window: the address of a byte of the host's, so
+// it is unique and never null.
 char gQuorClientWindowToken;
-
-void RegisterHostVersionFile(const HostOptions&);  // exports.cpp
 
 Host* ActiveHost() { return gActiveHost; }
 
@@ -86,7 +71,7 @@ Host* HostOfRecord(IORecHandle record) {
 
 Host* HostOfModuleInstance(const void* instance) {
   for (Host* host : gLiveHosts) {
-    if (host->Loaded() && &host->InternalState().moduleToken == instance) return host;
+    if (host->Loaded() && host->InternalState().moduleInstance == instance) return host;
   }
   return nullptr;
 }
@@ -102,9 +87,10 @@ Host::Host(const HostOptions& options) : state_(std::make_unique<State>()) {
   MemSetOwner(s.root->handle, BlockOwner::HostData);
   s.foldersByHandle[s.root->handle] = s.root.get();
   s.current = s.root.get();
+  s.moduleInstance = &s.moduleToken;
+  s.hostModule = HostModuleHandleFor(options);
   gActiveHost = this;
   gLiveHosts.push_back(this);
-  RegisterHostVersionFile(options);
 }
 
 Host::~Host() {
@@ -141,26 +127,15 @@ bool Host::Load(const std::string& libraryPath, std::string* error) {
     return false;
   }
   ModuleDeclarations declarations;
-  if (!ReadModuleDeclarations(ResourcePathFor(libraryPath), &declarations, error)) return false;
-
-  void* library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    const char* why = dlerror();
-    *error = "cannot load " + libraryPath + ": " + (why ? why : "unknown reason");
-    return false;
-  }
-  auto moduleMain = reinterpret_cast<ModuleMainProc>(dlsym(library, "main"));
-  if (moduleMain == nullptr) {
-    dlclose(library);
-    *error = libraryPath + " has no entry point main";
-    return false;
-  }
+  if (!ReadDeclarationsOfModule(libraryPath, &declarations, error)) return false;
+  OpenedModule opened;
+  if (!OpenModuleLibrary(libraryPath, &s.moduleToken, &opened, error)) return false;
 
   // The record: made empty, then sized, as the host's memory manager would.
   Handle recordHandle = MemAllocHandle(0);
   if (recordHandle == nullptr || MemResizeHandle(recordHandle, static_cast<size_t>(s.options.recordSize)) != kMemNoErr) {
     MemFreeHandle(recordHandle);
-    dlclose(library);
+    CloseModuleLibrary(opened);
     *error = "no memory for the record";
     return false;
   }
@@ -173,11 +148,11 @@ bool Host::Load(const std::string& libraryPath, std::string* error) {
 
   s.declarations = std::move(declarations);
   s.libraryPath = libraryPath;
-  s.library = library;
+  s.library = opened.library;
+  s.moduleInstance = opened.instance;
   gActiveHost = this;
-  Win32SimRegisterModuleFile(&s.moduleToken, libraryPath);
 
-  moduleMain(s.record);
+  opened.main(s.record);
   if (RecordPtr(s.record)->entryRoutine == nullptr) {
     *error = libraryPath + ": main did not install an entry routine";
     Unload();
@@ -195,12 +170,15 @@ void Host::Unload() {
   State& s = *state_;
   if (!Loaded()) return;
   if (RecordPtr(s.record)->entryRoutine != nullptr) SendToModule(kMsgShutdown, {});
-  dlclose(s.library);
+  OpenedModule opened;
+  opened.library = s.library;
+  opened.instance = s.moduleInstance;
+  CloseModuleLibrary(opened);
   s.library = nullptr;
+  s.moduleInstance = &s.moduleToken;
   MemFreeHandle(reinterpret_cast<Handle>(s.record));
   s.record = nullptr;
   s.functionAddresses.clear();
-  Win32SimForgetModuleFile(&s.moduleToken);
 }
 
 HostWord Host::SendToModule(int message, std::span<const HostWord> items) {

@@ -46,7 +46,6 @@ struct Folder {
   std::vector<std::unique_ptr<Folder>> children;
 };
 
-using ModuleMainProc = int32_t (*)(IORecHandle);
 
 struct Host::State {
   HostOptions options;
@@ -65,7 +64,9 @@ struct Host::State {
   int32_t nextSerial = 1;
   int hostFieldViolations = 0;
   bool previousScramble = false;
-  char moduleToken = 0;  // its address is the loaded module's instance handle
+  char moduleToken = 0;  // its address stands for the module's instance handle where no library gives one
+  void* moduleInstance = nullptr;  // what GetZEMModule answers: the loaded library's, else &moduleToken
+  void* hostModule = nullptr;      // what GetQuorModule answers while this host is active
   // State of the support-layer requests, each kept by the file that answers them.
   std::shared_ptr<void> utilityState;  // utility_requests.cpp
   std::shared_ptr<void> supportState;  // support_requests.cpp

@@ -1,7 +1,5 @@
 // quorsim: runs a command script against the simulated Quor host with a module loaded, the way a
 // user of the host would call the module's functions from its command line.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "sim/host/module_loader.h"
 #include "sim/host/script.h"
 
 #ifndef QUORSIM_DEFAULT_MODULE
@@ -35,7 +34,8 @@ void PrintUsage(FILE* stream) {
                "  print TEXT             print the text\n"
                "Blank lines and lines starting with # are skipped.\n"
                "\n"
-               "  --module PATH       the module (default: Ombrel.so beside quorsim)\n"
+               "  --module PATH       the module (default: Ombrel.so beside quorsim, Ombrel.dll\n"
+               "                      beside Quor.exe)\n"
                "  --version N         the host's version number, major*100+minor*10+third\n"
                "                      (default 602; 0: the host carries no version)\n"
                "  --version-file FILE the compiled version resource the host's module handle\n"
@@ -51,13 +51,9 @@ void PrintUsage(FILE* stream) {
 }
 
 std::string DefaultModulePath() {
-  std::error_code ec;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    std::filesystem::path beside = self.parent_path() / "Ombrel.so";
-    if (std::filesystem::exists(beside, ec)) return beside.string();
-  }
-  return QUORSIM_DEFAULT_MODULE[0] != '\0' ? QUORSIM_DEFAULT_MODULE : "Ombrel.so";
+  std::string beside = quorsim::ModuleBesideProgram();
+  if (!beside.empty()) return beside;
+  return QUORSIM_DEFAULT_MODULE[0] != '\0' ? QUORSIM_DEFAULT_MODULE : quorsim::kModuleFileName;
 }
 
 bool ParseInt(const char* text, long min, long max, int* out) {

@@ -1,12 +1,13 @@
-// Saves image waves as grey PNG files with libpng: unsigned 8-bit waves as 8-bit grey, unsigned
-// 16-bit waves as 16-bit grey. Dimension 0 runs along an image row, dimension 1 down the rows.
+// Saves image waves as grey PNG files, written directly around zlib's compress and crc32:
+// unsigned 8-bit waves as 8-bit grey, unsigned 16-bit waves as 16-bit grey. Dimension 0 runs along an image row, dimension 1 down the rows.
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "sim/host/script.h"
 
 #ifdef QUORSIM_HAVE_PNG
-#include <png.h>
+#include <zlib.h>
 #endif
 
 namespace quorsim {
@@ -16,41 +17,61 @@ constexpr int kUnsigned8Type = 72;
 constexpr int kUnsigned16Type = 80;
 
 #ifdef QUORSIM_HAVE_PNG
-// libpng reports errors by jumping back to the setjmp point; this function holds no object
-// with a destructor between the setjmp and the calls that may jump.
-bool WriteGreyPng(FILE* file, const uint8_t* data, uint32_t width, uint32_t height, int bitDepth,
-                  std::vector<uint8_t>& row, std::string* error) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) {
-    *error = "libpng could not start";
-    return false;
-  }
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    *error = "libpng failed while writing";
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, width, height, bitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
+void PutBigEndian32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+// One chunk: length, type, data, and the CRC of type and data.
+void PutChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data, size_t size) {
+  PutBigEndian32(out, static_cast<uint32_t>(size));
+  const size_t typeAt = out.size();
+  out.insert(out.end(), type, type + 4);
+  if (size > 0) out.insert(out.end(), data, data + size);
+  uLong crc = crc32(0L, Z_NULL, 0);
+  crc = crc32(crc, out.data() + typeAt, static_cast<uInt>(4 + size));
+  PutBigEndian32(out, static_cast<uint32_t>(crc));
+}
+
+// The whole file in memory: signature, IHDR, one IDAT holding the zlib stream of the rows (each
+// with filter type 0), IEND. Wave data is little-endian; 16-bit PNG samples are big-endian.
+bool EncodeGreyPng(const uint8_t* data, uint32_t width, uint32_t height, int bitDepth, std::vector<uint8_t>* file,
+                   std::string* error) {
   const size_t bytesPerPixel = bitDepth == 16 ? 2 : 1;
+  const size_t rowBytes = size_t{width} * bytesPerPixel;
+  std::vector<uint8_t> raw((rowBytes + 1) * height);
   for (uint32_t y = 0; y < height; ++y) {
-    const uint8_t* source = data + static_cast<size_t>(y) * width * bytesPerPixel;
+    uint8_t* row = raw.data() + y * (rowBytes + 1);
+    const uint8_t* source = data + y * rowBytes;
+    row[0] = 0;  // no filter
     if (bitDepth == 16) {
-      // Wave data is little-endian; PNG samples are big-endian.
       for (uint32_t x = 0; x < width; ++x) {
-        row[2 * x] = source[2 * x + 1];
-        row[2 * x + 1] = source[2 * x];
+        row[1 + 2 * x] = source[2 * x + 1];
+        row[2 + 2 * x] = source[2 * x];
       }
     } else {
-      for (uint32_t x = 0; x < width; ++x) row[x] = source[x];
+      std::copy(source, source + rowBytes, row + 1);
     }
-    png_write_row(png, row.data());
   }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
+  uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+  std::vector<uint8_t> packed(packedSize);
+  if (raw.size() > UINT32_MAX || compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()),
+                                           Z_DEFAULT_COMPRESSION) != Z_OK) {
+    *error = "zlib could not compress the pixels";
+    return false;
+  }
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  file->assign(kSignature, kSignature + 8);
+  std::vector<uint8_t> header;
+  PutBigEndian32(header, width);
+  PutBigEndian32(header, height);
+  header.push_back(static_cast<uint8_t>(bitDepth));
+  header.push_back(0);  // grey
+  header.push_back(0);  // deflate
+  header.push_back(0);  // adaptive filtering, each row's filter byte
+  header.push_back(0);  // not interlaced
+  PutChunk(*file, "IHDR", header.data(), header.size());
+  PutChunk(*file, "IDAT", packed.data(), packedSize);
+  PutChunk(*file, "IEND", nullptr, 0);
   return true;
 }
 #endif
@@ -84,14 +105,15 @@ bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* err
     return false;
   }
 #ifdef QUORSIM_HAVE_PNG
+  std::vector<uint8_t> bytes;
+  if (!EncodeGreyPng(wave.data, width, height, bitDepth, &bytes, error)) return false;
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
     *error = "cannot create " + path;
     return false;
   }
-  std::vector<uint8_t> row(size_t{width} * bytesPerPixel);
-  bool ok = WriteGreyPng(file, wave.data, width, height, bitDepth, row, error);
-  if (std::fclose(file) != 0 && ok) {
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (std::fclose(file) != 0 || !ok) {
     *error = "cannot finish writing " + path;
     ok = false;
   }

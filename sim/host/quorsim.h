@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -60,6 +61,13 @@ bool ParseFunctionDeclarations(std::span<const uint8_t> zemf, std::vector<Functi
 bool ParseStringList(std::span<const uint8_t> strList, std::vector<std::string>* out, std::string* error);
 // ZEMI: whole 16-bit words, at least five.
 bool ParseInformationWords(std::span<const uint8_t> zemi, std::vector<uint16_t>* out, std::string* error);
+// The three resources as a reader found them (a missing one empty), checked and parsed: ZEMF and
+// ZEMI must be there, STR# may be missing. Shared by the file reader and the Windows loader,
+// which finds them with FindResource in the loaded library.
+struct DeclarationResources {
+  std::optional<std::span<const uint8_t>> zemf, zemi, strings;
+};
+bool ParseDeclarationResources(const DeclarationResources& found, ModuleDeclarations* out, std::string* error);
 // The whole content of a .res file or PE library, already in memory (what the file reader uses).
 bool ParseModuleDeclarations(std::span<const uint8_t> file, ModuleDeclarations* out, std::string* error);
 // Read them from a compiled resource file (.res) or from a PE file's resource section.

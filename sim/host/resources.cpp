@@ -423,29 +423,34 @@ bool ParseModuleDeclarations(std::span<const uint8_t> file, ModuleDeclarations* 
   }
   if (!ok) return false;
 
-  const RawResource* zemf = FindResource(all, "ZEMF", kZemfId);
-  if (zemf == nullptr) {
+  DeclarationResources found;
+  if (const RawResource* zemf = FindResource(all, "ZEMF", kZemfId)) found.zemf = zemf->data;
+  if (const RawResource* zemi = FindResource(all, "ZEMI", kZemiId)) found.zemi = zemi->data;
+  if (const RawResource* strings = FindResource(all, "STR#", kStringListId)) found.strings = strings->data;
+  return ParseDeclarationResources(found, out, error);
+}
+
+bool ParseDeclarationResources(const DeclarationResources& found, ModuleDeclarations* out, std::string* error) {
+  *out = {};
+  if (!found.zemf) {
     *error = "no ZEMF 1100 resource (function declarations)";
     return false;
   }
-  if (!ParseFunctionDeclarations(zemf->data, &out->functions, error)) {
+  if (!ParseFunctionDeclarations(*found.zemf, &out->functions, error)) {
     *error = "ZEMF 1100: " + *error;
     return false;
   }
-  const RawResource* zemi = FindResource(all, "ZEMI", kZemiId);
-  if (zemi == nullptr) {
+  if (!found.zemi) {
     *error = "no ZEMI 1100 resource (information record)";
     return false;
   }
-  if (!ParseInformationWords(zemi->data, &out->information, error)) {
+  if (!ParseInformationWords(*found.zemi, &out->information, error)) {
     *error = "ZEMI 1100: " + *error;
     return false;
   }
-  if (const RawResource* strings = FindResource(all, "STR#", kStringListId)) {
-    if (!ParseStringList(strings->data, &out->strings, error)) {
-      *error = "STR# 1101: " + *error;
-      return false;
-    }
+  if (found.strings && !ParseStringList(*found.strings, &out->strings, error)) {
+    *error = "STR# 1101: " + *error;
+    return false;
   }
   return true;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "sim/host/module_loader.h"
 #include "sim/platform/include/win32sim_control.h"
 
 namespace e2e {
@@ -32,8 +33,10 @@ void ModuleTest::StartHost(int version, int32_t recordSize, bool scramble) {
   options.recordSize = recordSize;
   options.scramble = scramble;
   host_ = std::make_unique<quorsim::Host>(options);
+  // The module built beside this program, unless the build names another.
+  const std::string modulePath = OMBREL_MODULE_PATH[0] != '\0' ? OMBREL_MODULE_PATH : quorsim::ModuleBesideProgram();
   std::string error;
-  ASSERT_TRUE(host_->Load(OMBREL_MODULE_PATH, &error)) << error;
+  ASSERT_TRUE(host_->Load(modulePath, &error)) << error;
 }
 
 void ModuleTest::SetUp() {

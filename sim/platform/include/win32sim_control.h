@@ -9,7 +9,15 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+// On Windows the controls drive the real KERNEL32 and USER32 (sim/platform/win32/).
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include "win32_subset.h"
+#endif
 
 // The clock. By default GetTickCount reads the real monotonic millisecond clock. In manual
 // mode it returns a value that only the test moves; with an auto-advance step, every call of
@@ -19,14 +27,23 @@ void Win32SimUseRealClock();
 void Win32SimUseManualClock(uint32_t startTicks, uint32_t autoAdvancePerCall = 0);
 void Win32SimAdvanceClock(uint32_t milliseconds);
 uint32_t Win32SimTickReads();  // how many times GetTickCount has been called since the last mode change
+#ifdef _WIN32
+// On Windows the clock is the real GetTickCount until a test asks for the manual one; from then
+// on the imports of GetTickCount in the program, the driver SENNTCAM.dll and every module the
+// host loads (reported here right after loading) go through the controlled clock, which answers
+// the real counter again in real mode.
+void Win32SimClockModuleLoaded(HMODULE module);
+#endif
 
-// Module file names: GetModuleFileNameA answers the path registered for a module handle, and
+// Module file names (Linux only; on Windows the loader knows the real ones):
+// GetModuleFileNameA answers the path registered for a module handle, and
 // 0 for a handle nobody registered; the null handle, unless registered, names the running
 // program as on Windows.
 void Win32SimRegisterModuleFile(HMODULE module, const std::string& path);
 void Win32SimForgetModuleFile(HMODULE module);
 
-// The debugger. IsDebuggerPresent says yes when a test attaches the simulated debugger or a
+// The debugger (Linux only; on Windows the real one). IsDebuggerPresent says yes when a test
+// attaches the simulated debugger or a
 // real one (a tracer) is attached. DebugBreak counts every break; a real debugger gets SIGTRAP,
 // the simulated one takes the break and lets the program go on, and with neither the process
 // ends as an unhandled breakpoint ends it on Windows.
