@@ -41,6 +41,8 @@ int32_t TakeCheckedPicture(PixelBuffer* buffer, int32_t* width, int32_t* height)
 
 // Makes the wave (width rows, height columns) and lets fill write its data while the handle
 // is locked. Returns MakeWaveMD's code, or kErrPictureFailed when the host gives no data address.
+// A wave the host reports made without handing back its handle (kErrNullHandle from MakeWaveMD)
+// is never touched.
 template <typename Fill>
 int32_t StoreInWave(const char* waveName, int32_t typeCode, int32_t width, int32_t height, Fill fill) {
   int32_t dimensionSizes[kPictureDimensionListEntries] = {};
@@ -59,6 +61,11 @@ int32_t StoreInWave(const char* waveName, int32_t typeCode, int32_t width, int32
   (void)MarkWaveModified(wavH);
   return 0;
 }
+
+// Whether a failure of StoreInWave is the host refusing the wave, which leaves the result
+// unwritten, rather than one the module found: a made wave without a handle is the module's
+// finding, written into the result like the picture's own failures.
+bool HostRefusedWave(int32_t stored) { return stored != kErrNullHandle; }
 
 }  // namespace
 
@@ -87,7 +94,10 @@ extern "C" int32_t QV_TakePicture_12(void* parameterBlock) {
   const int32_t stored = StoreInWave(waveName, kWaveTypeUInt16, width, height,
                                      [&](char* data) { std::memcpy(data, buffer.pixels, bytes); });
   DisposeHandle(nameH);
-  if (stored != 0) return stored;  // the host's refusal; the result stays unwritten
+  if (stored != 0) {
+    if (!HostRefusedWave(stored)) params->result = stored;  // a host's refusal leaves the result unwritten
+    return stored;
+  }
   params->result = 0.0;
   return 0;
 }
@@ -120,7 +130,10 @@ extern "C" int32_t QV_TakePicture_8(void* parameterBlock) {
     WindowPixels(buffer.pixels, count, low, high, reinterpret_cast<uint8_t*>(data));
   });
   DisposeHandle(nameH);
-  if (stored != 0) return stored;
+  if (stored != 0) {
+    if (!HostRefusedWave(stored)) params->result = stored;
+    return stored;
+  }
   params->result = 0.0;
   return 0;
 }

@@ -31,6 +31,12 @@ const WaveHeaderLayout* KnownLayout(Handle wavH) {
 
 int32_t HostCode(HostWord result) { return static_cast<int32_t>(result); }
 
+// A host that reports a wave made but leaves the out handle null has made nothing the caller
+// could lock or fill.
+int32_t MadeWaveCode(int32_t answer, Handle wavH) {
+  return answer == 0 && wavH == nullptr ? kErrNullHandle : answer;
+}
+
 // The restrictions of the one-dimensional requests on hosts before 300: no text waves, and
 // before 200 only floating-point elements.
 int32_t OneDimensionalTypeGate(int32_t typeCode) {
@@ -63,9 +69,12 @@ int32_t WaveLayout(Handle wavH) { return ReadHeaderField<int16_t>(wavH, kWaveLay
 int32_t MakeWaveMD(Handle* wavH, const char* waveName, Handle dataFolderH, const int32_t* dimensionSizes,
                    int32_t typeCode, int32_t overwrite) {
   *wavH = nullptr;
-  if (hostVersion >= kHostVersionMultiDimensional)
-    return HostCode(CallHost6(kMsgMakeWaveMD, AsItem(wavH), AsItem(waveName), AsItem(dataFolderH),
-                              AsItem(dimensionSizes), typeCode, overwrite));
+  if (hostVersion >= kHostVersionMultiDimensional) {
+    // The answer first: *wavH is what the host wrote during the exchange.
+    const int32_t answer = HostCode(CallHost6(kMsgMakeWaveMD, AsItem(wavH), AsItem(waveName), AsItem(dataFolderH),
+                                              AsItem(dimensionSizes), typeCode, overwrite));
+    return MadeWaveCode(answer, *wavH);
+  }
   if (HasSecondDimension(dimensionSizes) || OneDimensionalFallbackRefusesType(typeCode)) return kErrHostTooOld;
   return MakeWave1D(wavH, waveName, dimensionSizes[0], typeCode, overwrite);
 }
@@ -73,12 +82,15 @@ int32_t MakeWaveMD(Handle* wavH, const char* waveName, Handle dataFolderH, const
 int32_t MakeWave1D(Handle* wavH, const char* waveName, int32_t pointCount, int32_t typeCode, int32_t overwrite) {
   *wavH = nullptr;
   if (int32_t refused = OneDimensionalTypeGate(typeCode); refused != 0) return refused;
-  return HostCode(CallHost5(kMsgMakeWave1D, AsItem(wavH), AsItem(waveName), pointCount, typeCode, overwrite));
+  // The answer first: *wavH is what the host wrote during the exchange.
+  const int32_t answer =
+      HostCode(CallHost5(kMsgMakeWave1D, AsItem(wavH), AsItem(waveName), pointCount, typeCode, overwrite));
+  return MadeWaveCode(answer, *wavH);
 }
 
 char* WaveDataAddress(Handle wavH) {
   if (const WaveHeaderLayout* layout = KnownLayout(wavH)) return *wavH + layout->dataOffset;
-  return reinterpret_cast<char*>(CallHost1(kMsgWaveDataAddress, AsItem(wavH)));
+  return reinterpret_cast<char*>(CallHostForAddress1(kMsgWaveDataAddress, AsItem(wavH)));
 }
 
 HostWord MarkWaveModified(Handle wavH) { return CallHost1(kMsgMarkWaveModified, AsItem(wavH)); }
@@ -261,17 +273,19 @@ int32_t WaveHeaderValue95(Handle wavH) {
 // ---------------------------------------------------------------- requests passed on unchanged
 
 Handle FetchWaveByName(const char* waveName) {
-  return reinterpret_cast<Handle>(CallHost1(kMsgFetchWave, AsItem(waveName)));
+  return reinterpret_cast<Handle>(CallHostForAddress1(kMsgFetchWave, AsItem(waveName)));
 }
 
 Handle FetchWaveInFolder(Handle dataFolderH, const char* waveName) {
   if (hostVersion >= kHostVersionMultiDimensional)
-    return reinterpret_cast<Handle>(CallHost2(kMsgFetchWaveInFolder, AsItem(dataFolderH), AsItem(waveName)));
+    return reinterpret_cast<Handle>(CallHostForAddress2(kMsgFetchWaveInFolder, AsItem(dataFolderH), AsItem(waveName)));
   return FetchWaveByName(waveName);
 }
 
 HostWord MarkWaveModifiedByName(const char* waveName) {
-  Handle wavH = FetchWaveByName(waveName);
+  bool stopped = false;
+  Handle wavH = reinterpret_cast<Handle>(CallHostChecked1(kMsgFetchWave, &stopped, AsItem(waveName)));
+  if (stopped) return kExchangeStopped;
   if (wavH == nullptr) return 0;
   return MarkWaveModified(wavH);
 }

@@ -104,11 +104,14 @@ int32_t WaveLayout(Handle wavH);
 
 // ---- routines of the picture functions
 // Makes a wave of the given dimension sizes (list ended by 0) and type; *wavH is null unless
-// made. Hosts before 300 get the one-dimensional request, under its restrictions.
+// made. Hosts before 300 get the one-dimensional request, under its restrictions. A host that
+// answers success without handing back a handle has made no wave the module can use: that is
+// kErrNullHandle, as for MakeWave1D.
 int32_t MakeWaveMD(Handle* wavH, const char* waveName, Handle dataFolderH, const int32_t* dimensionSizes,
                    int32_t typeCode, int32_t overwrite);
 int32_t MakeWave1D(Handle* wavH, const char* waveName, int32_t pointCount, int32_t typeCode, int32_t overwrite);
-// Address of the first data byte; valid only while the handle is locked.
+// Address of the first data byte; valid only while the handle is locked. Null for other layouts
+// when the host answers none or the exchange stopped.
 char* WaveDataAddress(Handle wavH);
 HostWord MarkWaveModified(Handle wavH);
 
@@ -147,11 +150,13 @@ int32_t WaveHeaderValue94(Handle wavH);
 int32_t WaveHeaderValue95(Handle wavH);
 
 // ---- requests passed to the host unchanged
-// The wave of that name in the current data folder, or null.
+// The wave of that name in the current data folder, or null (also when the exchange stopped).
 Handle FetchWaveByName(const char* waveName);
-// The wave of that name in a data folder (request 157; older hosts look in the current folder).
+// The wave of that name in a data folder (request 157; older hosts look in the current folder),
+// or null.
 Handle FetchWaveInFolder(Handle dataFolderH, const char* waveName);
-// Marks the wave of that name modified; 0 without asking when there is no such wave.
+// Marks the wave of that name modified; 0 without asking when there is no such wave, and
+// kExchangeStopped when the lookup could not be sent.
 HostWord MarkWaveModifiedByName(const char* waveName);
 // Both units texts of a layout-0 wave: dimension 0's and the data's (null: not wanted / not changed).
 HostWord ReadWaveUnitsPair(Handle wavH, char* dimensionUnits, char* dataUnits);

@@ -16,15 +16,23 @@ IORec* Record() { return *gIORecHandle; }
 Handle RecordAsHandle() { return reinterpret_cast<Handle>(gIORecHandle); }
 
 // Writes the items of one exchange and sends it; every item write fetches the record afresh.
+// *stopped tells whether the record could not carry the items, so that the host was not called.
 template <typename... Items>
-HostWord CallHostWithItems(int32_t code, Items... items) {
+HostWord ExchangeWithItems(int32_t code, bool* stopped, Items... items) {
   constexpr int32_t count = static_cast<int32_t>(sizeof...(Items));
   static_assert(count <= 6, "an exchange carries at most six items");
-  if (SetRecHandle(count) != 0) return 1;
+  *stopped = SetRecHandle(count) != 0;
+  if (*stopped) return kExchangeStopped;
   int index = 0;
   ((Record()->items[index++] = static_cast<HostWord>(items)), ...);
   (void)index;
   return SendHostMessage(code);
+}
+
+template <typename... Items>
+HostWord CallHostWithItems(int32_t code, Items... items) {
+  bool stopped = false;
+  return ExchangeWithItems(code, &stopped, items...);
 }
 
 }  // namespace
@@ -99,6 +107,24 @@ HostWord CallHost5(int32_t code, HostWord a1, HostWord a2, HostWord a3, HostWord
 HostWord CallHost6(int32_t code, HostWord a1, HostWord a2, HostWord a3, HostWord a4, HostWord a5,
                    HostWord a6) {
   return CallHostWithItems(code, a1, a2, a3, a4, a5, a6);
+}
+
+HostWord CallHostChecked1(int32_t code, bool* stopped, HostWord a1) { return ExchangeWithItems(code, stopped, a1); }
+
+HostWord CallHostChecked2(int32_t code, bool* stopped, HostWord a1, HostWord a2) {
+  return ExchangeWithItems(code, stopped, a1, a2);
+}
+
+HostWord CallHostForAddress1(int32_t code, HostWord a1) {
+  bool stopped = false;
+  const HostWord answer = ExchangeWithItems(code, &stopped, a1);
+  return stopped ? 0 : answer;
+}
+
+HostWord CallHostForAddress2(int32_t code, HostWord a1, HostWord a2) {
+  bool stopped = false;
+  const HostWord answer = ExchangeWithItems(code, &stopped, a1, a2);
+  return stopped ? 0 : answer;
 }
 
 void DebugTrap(const char* text) {

@@ -30,8 +30,11 @@ int32_t SetRecHandle(int32_t n);
 // One module-to-host exchange on the items already in place; returns the host's result.
 HostWord SendHostMessage(int32_t code);
 
+// What an exchange answers when the record cannot carry its items: the host is not called.
+inline constexpr HostWord kExchangeStopped = 1;
+
 // Send one host message with 0 to 6 items (in argument order) and return the host's result
-// unchanged; 1 when the record cannot carry the items (the host is then not called).
+// unchanged; kExchangeStopped when the record cannot carry the items.
 HostWord CallHost0(int32_t code);
 HostWord CallHost1(int32_t code, HostWord a1);
 HostWord CallHost2(int32_t code, HostWord a1, HostWord a2);
@@ -40,6 +43,15 @@ HostWord CallHost4(int32_t code, HostWord a1, HostWord a2, HostWord a3, HostWord
 HostWord CallHost5(int32_t code, HostWord a1, HostWord a2, HostWord a3, HostWord a4, HostWord a5);
 HostWord CallHost6(int32_t code, HostWord a1, HostWord a2, HostWord a3, HostWord a4, HostWord a5,
                    HostWord a6);
+
+// The same exchanges for callers that must tell a stopped exchange from a host that answered
+// 1: *stopped is true when the host was not called (the answer is then kExchangeStopped).
+HostWord CallHostChecked1(int32_t code, bool* stopped, HostWord a1);
+HostWord CallHostChecked2(int32_t code, bool* stopped, HostWord a1, HostWord a2);
+// For messages whose answer is an address or a handle: the host's answer, or null when the
+// exchange stopped (kExchangeStopped is a code, never an address).
+HostWord CallHostForAddress1(int32_t code, HostWord a1);
+HostWord CallHostForAddress2(int32_t code, HostWord a1, HostWord a2);
 
 // Breaks into an attached debugger; does nothing when no debugger is attached. The text only
 // documents the call site.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "hostdata/handles.h"
 #include "hostdata/waves.h"
 #include "hostlink/host_version.h"
 #include "hostlink/transport.h"
@@ -14,6 +15,12 @@
 namespace {
 
 int32_t HostCode(HostWord result) { return static_cast<int32_t>(result); }
+
+// A folder request that the host answers with success but no handle has found nothing: passed
+// on, the null handle would silently stand for the current data folder.
+int32_t FolderAnswer(int32_t answer, const Handle* folderOut) {
+  return answer == 0 && *folderOut == nullptr ? kErrNullHandle : answer;
+}
 
 constexpr size_t kNoticeBufferSize = 256;
 constexpr size_t kObjectTypeWordSize = 64;
@@ -60,7 +67,8 @@ bool IsAsciiDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 // ---------------------------------------------------------------- one request each
 
 int32_t FetchCurrentDataFolder(Handle* folderOut) {
-  return HostCode(CallHost1(kMsgCurrentDataFolder, AsItem(folderOut)));
+  *folderOut = nullptr;
+  return FolderAnswer(HostCode(CallHost1(kMsgCurrentDataFolder, AsItem(folderOut))), folderOut);
 }
 
 int32_t SwitchCurrentDataFolder(Handle folder) {
@@ -68,7 +76,8 @@ int32_t SwitchCurrentDataFolder(Handle folder) {
 }
 
 int32_t FetchRootDataFolder(Handle* folderOut) {
-  return HostCode(CallHost2(kMsgRootDataFolder, 0, AsItem(folderOut)));
+  *folderOut = nullptr;
+  return FolderAnswer(HostCode(CallHost2(kMsgRootDataFolder, 0, AsItem(folderOut))), folderOut);
 }
 
 int32_t AskHostForFreeName(const char* baseName, char* nameOut, int32_t* suffixCounter) {
@@ -206,14 +215,13 @@ int32_t AppendNameForCommand(char* text, const char* name) {
 // ---------------------------------------------------------------- data-folder paths
 
 int32_t ResolveDataFolderPath(Handle startFolder, const char* path, Handle* folderOut) {
+  *folderOut = nullptr;
   if (hostVersion >= kHostVersionFolderPaths)
-    return HostCode(CallHost3(kMsgResolveFolderPath, AsItem(startFolder), AsItem(path), AsItem(folderOut)));
+    return FolderAnswer(HostCode(CallHost3(kMsgResolveFolderPath, AsItem(startFolder), AsItem(path), AsItem(folderOut))),
+                        folderOut);
 
   const size_t length = strnlen(path, static_cast<size_t>(kMaxFolderPathLength) + 1);
-  if (length > static_cast<size_t>(kMaxFolderPathLength)) {
-    *folderOut = nullptr;
-    return kErrFolderPathTooLong;
-  }
+  if (length > static_cast<size_t>(kMaxFolderPathLength)) return kErrFolderPathTooLong;
   char localPath[kMaxFolderPathLength + 1];
   std::memcpy(localPath, path, length + 1);
 
@@ -228,7 +236,8 @@ int32_t ResolveDataFolderPath(Handle startFolder, const char* path, Handle* fold
     }
     if (CompareTextNoCase(localPath, "root") == 0) return FetchRootDataFolder(folderOut);
   }
-  return HostCode(CallHost3(kMsgResolveFolderPath, AsItem(startFolder), AsItem(localPath), AsItem(folderOut)));
+  return FolderAnswer(HostCode(CallHost3(kMsgResolveFolderPath, AsItem(startFolder), AsItem(localPath), AsItem(folderOut))),
+                      folderOut);
 }
 
 // ---------------------------------------------------------------- passed on unchanged

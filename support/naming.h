@@ -72,6 +72,8 @@ enum NamingMessage : int32_t {
 };
 
 // ---- one host request each (a null data-folder handle means the current data folder)
+// The folder fetches set *folderOut to null first; a host that answers success without a
+// handle gives kErrNullHandle.
 int32_t FetchCurrentDataFolder(Handle* folderOut);
 int32_t SwitchCurrentDataFolder(Handle folder);
 int32_t FetchRootDataFolder(Handle* folderOut);
@@ -124,10 +126,11 @@ int32_t MakeStandardNameLegal(char* name, int32_t number);
 int32_t AppendNameForCommand(char* text, const char* name);
 
 // The data folder that path names, relative to startFolder (null: the current folder), in
-// *folderOut. Hosts from 301 resolve every path; for older ones the module itself answers ":"
-// (the start folder) and "root:" in any case of the letters, and refuses a path longer than
-// 400 characters with kErrFolderPathTooLong (*folderOut null); a trailing ':' is removed
-// before the rest goes to the host.
+// *folderOut (set to null first). Hosts from 301 resolve every path; for older ones the
+// module itself answers ":" (the start folder) and "root:" in any case of the letters, and
+// refuses a path longer than 400 characters with kErrFolderPathTooLong; a trailing ':' is
+// removed before the rest goes to the host. A host that answers success without a handle
+// gives kErrNullHandle.
 int32_t ResolveDataFolderPath(Handle startFolder, const char* path, Handle* folderOut);
 
 // ---- requests of the data-folder family passed to the host unchanged

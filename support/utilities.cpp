@@ -136,13 +136,13 @@ int32_t CompareTextNoCase(const char* first, const char* second) {
 
 const char* FindCharacter(const char* text, int32_t character) {
   if (hostVersion >= kHostVersionCharacterSearch)
-    return reinterpret_cast<const char*>(CallHost2(kMsgFindCharacter, AsItem(text), character));
+    return reinterpret_cast<const char*>(CallHostForAddress2(kMsgFindCharacter, AsItem(text), character));
   return text == nullptr ? nullptr : std::strchr(text, static_cast<char>(character));
 }
 
 const char* FindLastCharacter(const char* text, int32_t character) {
   if (hostVersion >= kHostVersionCharacterSearch)
-    return reinterpret_cast<const char*>(CallHost2(kMsgFindLastCharacter, AsItem(text), character));
+    return reinterpret_cast<const char*>(CallHostForAddress2(kMsgFindLastCharacter, AsItem(text), character));
   return text == nullptr ? nullptr : std::strrchr(text, static_cast<char>(character));
 }
 

@@ -74,7 +74,8 @@ int32_t UpperCaseText(char* text);
 // Compares byte by byte as unsigned values with 'a' to 'z' folded to upper case: -1, 0 or 1.
 int32_t CompareTextNoCase(const char* first, const char* second);
 // The first / last occurrence of the character (converted to char) in the text, the terminator
-// included as strchr / strrchr do, or null. From host version 313 on the host searches.
+// included as strchr / strrchr do, or null. From host version 313 on the host searches (null
+// also when that exchange stopped).
 const char* FindCharacter(const char* text, int32_t character);
 const char* FindLastCharacter(const char* text, int32_t character);
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "camera/driver.h"
+#include "hostdata/waves.h"
 #include "hostlink/host_exports.h"
 #include "shell/entry.h"
 #include "sim/host/host_internal.h"
@@ -46,6 +47,22 @@ LinkedHost::~LinkedHost() {
   host_->InternalState().record = nullptr;
   DisposeHandle(reinterpret_cast<Handle>(record_));
   host_.reset();
+}
+
+Handle ShortWaveBlock(int layout, size_t bytes, char fill) {
+  std::vector<char> block(bytes, fill);
+  const int16_t indicator = static_cast<int16_t>(layout);
+  if (bytes >= kWaveLayoutIndicatorOffset + sizeof indicator)
+    std::memcpy(block.data() + kWaveLayoutIndicatorOffset, &indicator, sizeof indicator);
+  Handle h = quorsim::MemNewHandleWithBytes(block);
+  EXPECT_NE(h, nullptr);
+  return h;
+}
+
+void StopNextExchange(IORecHandle record) {
+  SetHandleSize(reinterpret_cast<Handle>(record), static_cast<int32_t>(kRecordHeaderSize));
+  ASSERT_EQ(MemError(), 0);
+  quorsim::MemFailSetHandleSize(2);
 }
 
 std::vector<int> LinkedHost::Messages() const {

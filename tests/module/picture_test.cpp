@@ -4,6 +4,7 @@
 // disposed of and nothing else is left behind on every path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -13,8 +14,11 @@
 #include "camera/driver.h"
 #include "camera/params.h"
 #include "camera/picture.h"
+#include "camera/grab.h"
 #include "camera/window8.h"
+#include "hostdata/handles.h"
 #include "hostdata/waves.h"
+#include "hostlink/host_exports.h"
 #include "module_fixture.h"
 
 namespace moduletest {
@@ -200,6 +204,23 @@ TEST_F(PictureTest, HostRefusingTheWavePassesItsCodeOnWithoutResult) {
     EXPECT_EQ(out.code, 27);
     EXPECT_FALSE(out.resultWritten());
     EXPECT_TRUE(host().WaveNames().empty());
+  }
+}
+
+TEST_F(PictureTest, WaveReportedMadeWithoutAHandleFailsWithTheNullHandleCode) {
+  InitCam();
+  host().SetScriptedAnswer([](int message, std::span<const HostWord>, HostWord* result) {
+    *result = 0;  // "made", but the out handle stays null
+    return message == kMsgMakeWaveMD;
+  });
+  const std::string name = "ghost";
+  for (bool raw : {true, false}) {
+    host().ClearExchanges();
+    Outcome out = Take(raw, &name);
+    EXPECT_EQ(out.code, kErrNullHandle);
+    EXPECT_EQ(out.result, static_cast<double>(kErrNullHandle)) << "written as for the picture's own failures";
+    EXPECT_TRUE(host().WaveNames().empty());
+    EXPECT_EQ(linked_->Messages(), std::vector<int>{kMsgMakeWaveMD}) << "nothing is marked modified";
   }
 }
 

@@ -129,6 +129,34 @@ TEST_F(TransportTest, RecordTooSmallForTheItemsStopsTheExchangeUntouched) {
   EXPECT_EQ(CallHost2(kTestMessage, 1, 2), 3) << "two items still fit";
 }
 
+TEST_F(TransportTest, AStoppedExchangeIsToldApartFromAHostThatAnswersOne) {
+  Start(static_cast<int32_t>(RecordSizeForItems(0)));
+  answer_ = 1;
+  bool stopped = false;
+  quorsim::MemFailSetHandleSize(2);
+  EXPECT_EQ(CallHostChecked1(kTestMessage, &stopped, 5), kExchangeStopped);
+  EXPECT_TRUE(stopped);
+  quorsim::MemFailSetHandleSize(2);
+  EXPECT_EQ(CallHostChecked2(kTestMessage, &stopped, 5, 6), kExchangeStopped);
+  EXPECT_TRUE(stopped);
+  quorsim::MemFailSetHandleSize(2);
+  EXPECT_EQ(CallHostForAddress1(kTestMessage, 5), 0) << "a stopped exchange is no address";
+  quorsim::MemFailSetHandleSize(2);
+  EXPECT_EQ(CallHostForAddress2(kTestMessage, 5, 6), 0);
+  EXPECT_EQ(ExchangeCount(), 0u) << "the host is never called with a short record";
+
+  // The host itself answering 1 is an answer like any other.
+  EXPECT_EQ(CallHostChecked1(kTestMessage, &stopped, 5), 1);
+  EXPECT_FALSE(stopped);
+  EXPECT_EQ(CallHostChecked2(kTestMessage + 1, &stopped, 5, 6), 1);
+  EXPECT_FALSE(stopped);
+  answer_ = 0x1234560;
+  EXPECT_EQ(CallHostForAddress1(kTestMessage + 2, 5), 0x1234560);
+  EXPECT_EQ(CallHostForAddress2(kTestMessage + 3, 5, 6), 0x1234560);
+  ASSERT_EQ(ExchangeCount(), 4u);
+  EXPECT_EQ(Last().items, (std::vector<HostWord>{5, 6}));
+}
+
 TEST_F(TransportTest, ItemReadsOutsideTheItemCountAnswerZero) {
   CallHost3(kTestMessage, 10, 20, 30);
   EXPECT_EQ(GetModuleItem(0), 10);

@@ -1,10 +1,13 @@
 // The wave routines against the simulated host: the version gates on both sides of 200 and
 // 300 (and 500), the header read directly for layouts 0 and 1 and asked of the host for any
-// other, the dimension list, locking lists of waves, and the requests passed on unchanged.
+// other, the dimension list, locking lists of waves, the requests passed on unchanged, and what
+// a host that hands back no wave or an exchange that stopped leaves the callers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "hostdata/handles.h"
 #include "hostdata/waves.h"
 #include "hostlink/host_exports.h"
 #include "hostlink/host_version.h"
@@ -114,6 +117,40 @@ TEST_F(WavesTest, ChangeWaveAppliesTheSameGatesToAnExistingWave) {
   EXPECT_EQ(ChangeWave1D(w, 5, kWaveTypeFloat32), 0);
 }
 
+TEST_F(WavesTest, AWaveReportedMadeWithoutItsHandleIsAFailure) {
+  // A host that does not serve the request leaves the out handle as the module cleared it and
+  // may still answer 0: nothing was made that could be locked or filled.
+  std::vector<int> asked;
+  host().SetScriptedAnswer([&asked](int message, std::span<const HostWord>, HostWord* result) {
+    if (message != kMsgMakeWaveMD && message != kMsgMakeWave1D) return false;
+    asked.push_back(message);
+    *result = 0;
+    return true;
+  });
+  int32_t twoD[3] = {640, 480, 0};
+  int32_t oneD[2] = {640, 0};
+  Handle wavH = kGarbageHandle;
+  EXPECT_EQ(MakeWaveMD(&wavH, "img", nullptr, twoD, kWaveTypeUInt16, 1), kErrNullHandle);
+  EXPECT_EQ(wavH, nullptr);
+  wavH = kGarbageHandle;
+  EXPECT_EQ(MakeWave1D(&wavH, "line", 640, kWaveTypeFloat64, 1), kErrNullHandle);
+  EXPECT_EQ(wavH, nullptr);
+  EXPECT_EQ(asked, (std::vector<int>{kMsgMakeWaveMD, kMsgMakeWave1D}));
+
+  Start(250);  // the one-dimensional fall-back of an older host
+  host().SetScriptedAnswer([](int message, std::span<const HostWord>, HostWord* result) {
+    *result = 0;
+    return message == kMsgMakeWave1D;
+  });
+  wavH = kGarbageHandle;
+  EXPECT_EQ(MakeWaveMD(&wavH, "line", nullptr, oneD, kWaveTypeFloat64, 1), kErrNullHandle);
+  EXPECT_EQ(wavH, nullptr);
+  EXPECT_EQ(Messages(), std::vector<int>{kMsgMakeWave1D});
+  host().SetScriptedAnswer({});
+  EXPECT_EQ(MakeWaveMD(&wavH, "line", nullptr, oneD, kWaveTypeFloat64, 1), 0) << "the host's own answer";
+  EXPECT_NE(wavH, nullptr);
+}
+
 // ---------------------------------------------------------------- the header
 
 TEST_F(WavesTest, HeaderAccessorsReadLayoutsZeroAndOneAndAskForOthers) {
@@ -129,8 +166,11 @@ TEST_F(WavesTest, HeaderAccessorsReadLayoutsZeroAndOneAndAskForOthers) {
   EXPECT_EQ(WaveType(w1), kWaveTypeUInt16 | kWaveTypeComplexBit);
   EXPECT_EQ(WavePointCount(w0), 100);
   EXPECT_EQ(WavePointCount(w1), 15);
-  EXPECT_EQ(WaveDataAddress(w0), *w0 + 110);
-  EXPECT_EQ(WaveDataAddress(w1), *w1 + 320);
+  // The address is asked first: the size check may move an unlocked block (scramble mode).
+  char* address0 = WaveDataAddress(w0);
+  EXPECT_EQ(address0, *w0 + 110);
+  char* address1 = WaveDataAddress(w1);
+  EXPECT_EQ(address1, *w1 + 320);
   EXPECT_TRUE(Messages().empty()) << "layouts 0 and 1 are read without the host";
 
   EXPECT_EQ(WaveType(w2), kWaveTypeFloat32);
@@ -427,6 +467,41 @@ TEST_F(WavesTest, LookupsByNameAndMarkingModified) {
   EXPECT_NE(FetchWaveInFolder(host().RootDataFolder(), name), nullptr);
   EXPECT_EQ(Messages(), std::vector<int>{kMsgFetchWave}) << "older hosts look in the current folder";
   EXPECT_EQ(Last().items, std::vector<HostWord>{AsItem(name)});
+}
+
+TEST_F(WavesTest, AStoppedExchangeGivesNoAddressAndKeepsAnErrorCode) {
+  // The record cannot carry a single item: the host is never called, and the transport's code
+  // 1 must not come back as an address or a handle.
+  Handle own = Wave("own", 2, kWaveTypeFloat32, {7});
+  Handle w = Wave("signal", 1, kWaveTypeFloat64, {4});
+  StopNextExchange(linked_->record());
+  EXPECT_EQ(WaveDataAddress(own), nullptr);
+  StopNextExchange(linked_->record());
+  EXPECT_EQ(FetchWaveByName("signal"), nullptr);
+  StopNextExchange(linked_->record());
+  EXPECT_EQ(FetchWaveInFolder(host().RootDataFolder(), "signal"), nullptr);
+  StopNextExchange(linked_->record());
+  EXPECT_EQ(MarkWaveModifiedByName("signal"), kExchangeStopped) << "a failure, not 'no such wave'";
+  // The wrappers that answer an error code keep the transport's nonzero code.
+  StopNextExchange(linked_->record());
+  int32_t numDimensions = 0;
+  EXPECT_EQ(WaveDimensions(own, &numDimensions, nullptr), kExchangeStopped);
+  StopNextExchange(linked_->record());
+  Handle made = kGarbageHandle;
+  int32_t dims[3] = {4, 4, 0};
+  EXPECT_EQ(MakeWaveMD(&made, "made", nullptr, dims, kWaveTypeUInt8, 1), kExchangeStopped);
+  EXPECT_EQ(made, nullptr);
+  EXPECT_TRUE(Messages().empty()) << "nothing reached the host, no made-up handle among it";
+  quorsim::WaveView view;
+  ASSERT_TRUE(host().FindWave("signal", &view));
+  EXPECT_EQ(view.modifiedCount, 0);
+
+  EXPECT_EQ(FetchWaveByName("signal"), w) << "the next exchange goes through again";
+  Start(299);
+  host().MakeTestWave("old", 0, kWaveTypeFloat64, {4});
+  StopNextExchange(linked_->record());
+  EXPECT_EQ(FetchWaveInFolder(host().RootDataFolder(), "old"), nullptr) << "older hosts: by name";
+  EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(WavesTest, ChangeWithExtraArgumentAndTheRequestsOfVersion500) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "hostdata/handles.h"
 #include "hostdata/waves.h"
 #include "hostlink/host_version.h"
 #include "hostlink/transport.h"
@@ -633,6 +634,36 @@ TEST_F(PathTest, TheGateIsAt301) {
   Clear();
   Resolve(nullptr, ":", &err);
   EXPECT_EQ(Messages(), std::vector<int>{kMsgResolveFolderPath});
+}
+
+TEST_F(PathTest, AFolderReportedFoundWithoutItsHandleIsAFailure) {
+  // A host that does not serve the folder requests may still answer 0 and write nothing: a
+  // null handle handed on would silently stand for the current data folder.
+  const auto answerWithoutHandle = [this]() {
+    host().SetScriptedAnswer([](int message, std::span<const HostWord>, HostWord* result) {
+      *result = 0;
+      return message == kMsgRootDataFolder || message == kMsgCurrentDataFolder || message == kMsgResolveFolderPath;
+    });
+  };
+  const Handle garbage = reinterpret_cast<Handle>(uintptr_t{0x5A5A5A50});
+  int32_t err = -1;
+  for (int version : {602, 300}) {
+    Start(version);
+    Folders();
+    answerWithoutHandle();
+    Handle out = garbage;
+    EXPECT_EQ(FetchCurrentDataFolder(&out), kErrNullHandle);
+    EXPECT_EQ(out, nullptr);
+    out = garbage;
+    EXPECT_EQ(FetchRootDataFolder(&out), kErrNullHandle);
+    EXPECT_EQ(out, nullptr);
+    for (const char* path : {"root:a", ":", "ROOT:", "a:b:"}) {
+      EXPECT_EQ(Resolve(nullptr, path, &err), nullptr) << version << " " << path;
+      EXPECT_EQ(err, kErrNullHandle) << version << " " << path;
+    }
+  }
+  EXPECT_EQ(Resolve(b_, ":", &err), b_) << "an older host's start folder needs no answer";
+  EXPECT_EQ(err, 0);
 }
 
 // ---------------------------------------------------------------- passed on unchanged

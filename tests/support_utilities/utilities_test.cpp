@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "hostlink/host_exports.h"
 #include "hostlink/host_version.h"
 #include "hostlink/transport.h"
 #include "support/utilities.h"
@@ -366,6 +367,21 @@ TEST_F(CharacterSearchTest, TheHostsAnswerIsPassedOnUnchecked) {
     return message == kMsgFindLastCharacter;
   });
   EXPECT_EQ(FindLastCharacter(text, 'z'), text + 1);
+}
+
+TEST_F(CharacterSearchTest, AStoppedSearchFindsNothing) {
+  // The record cannot carry the two items: the host is not asked, and the transport's code 1
+  // is no address in the text.
+  Start(313);
+  const char text[] = "root:folder:wave";
+  for (bool last : {false, true}) {
+    SetHandleSize(reinterpret_cast<Handle>(gIORecHandle), static_cast<int32_t>(kRecordHeaderSize));
+    quorsim::MemFailSetHandleSize(2);
+    EXPECT_EQ(last ? FindLastCharacter(text, ':') : FindCharacter(text, ':'), nullptr) << last;
+    quorsim::MemResetFaults();
+  }
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(FindCharacter(text, ':'), text + 4) << "the next search goes through";
 }
 
 // ---------------------------------------------------------------- NaN and infinity
