@@ -8,8 +8,9 @@ packages=(
   qemu-user-static
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   googletest libgtest-dev libbenchmark-dev
-  libpng-dev zlib1g-dev
+  libpng-dev zlib1g-dev libz-mingw-w64-dev
   python3 python3-numpy
+  qemu-system-x86 debootstrap e2fsprogs   # the Wine guest
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Every test of the project: installs the tools, then configures, builds and tests the three
 # presets one after the other with two jobs each (native: ASan+UBSan; i686: the 32-bit
-# layouts under qemu-i386-static; win32: the shipped DLL, checked structurally), and runs the
-# fuzz targets of the native build briefly if there are any. Each test binary runs once.
+# layouts under qemu-i386-static; win32: the shipped DLL, checked structurally, then run for
+# real under Wine in an emulated guest by scripts/test_wine.sh), and runs the fuzz targets of
+# the native build briefly if there are any. Each test binary runs once.
 # Exits non-zero if any step fails; the last line sums the tests of the three presets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -45,6 +46,19 @@ for preset in "${presets[@]}"; do
     failed_steps+=("$preset tests")
   fi
   echo "=== $preset: ${summary:-no test summary}"
+
+  if [ "$preset" = win32 ]; then
+    # The Wine stage: the DLL for real, in the emulated guest (OMBREL_SKIP_WINE=1 skips it).
+    log="$logs/wine.txt"
+    status=0
+    bash scripts/test_wine.sh 2>&1 | tee "$log" || status=$?
+    summary="$(grep -E '^wine: [0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1 || true)"
+    if [ -n "$summary" ]; then
+      total_passed=$((total_passed + $(sed -E 's/^wine: ([0-9]+) passed.*/\1/' <<<"$summary")))
+      total_failed=$((total_failed + $(sed -E 's/^wine: [0-9]+ passed, ([0-9]+) failed.*/\1/' <<<"$summary")))
+    fi
+    if [ "$status" -ne 0 ]; then failed_steps+=("wine stage"); fi
+  fi
 
   if [ "$preset" = native ]; then
     # libFuzzer targets of the native build, each for a short while on a fresh corpus.

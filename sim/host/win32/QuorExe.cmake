@@ -88,3 +88,12 @@ ombrel_add_wine_test(NAME session_250_scramble FOLDER quor KIND compare
   COMMAND Quor.exe --keep-going --version 250 --scramble --out @OUT@ session.qsc)
 ombrel_add_wine_test(NAME session_noversion FOLDER quor KIND compare
   COMMAND Quor.exe --keep-going --version 0 --out @OUT@ session.qsc)
+
+if(OMBREL_TESTS)
+  # The DLL's imports from Quor.exe resolve against the Quor.exe built here (checked with
+  # objdump on the build machine, before anything runs under Wine).
+  find_program(QUOR_OBJDUMP NAMES i686-w64-mingw32-objdump REQUIRED)
+  add_test(NAME win32_imports_resolve_against_quor_exe
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/check_imports_resolve.py ${QUOR_OBJDUMP}
+            $<TARGET_FILE:ombrel_dll> $<TARGET_FILE:quor_exe>)
+endif()
