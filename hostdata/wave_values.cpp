@@ -1,8 +1,10 @@
 // Value transfers between waves and doubles. For layouts 0 and 1 the header is read at its
-// byte offsets and the data converted here; before any data is touched the header's extent is
-// checked against the size of the wave's block, so a header that claims more points than the
-// block holds is refused instead of read past. The point routines use no lock: the block's
-// address is taken after the last host call and the element is read or written at once.
+// byte offsets and the data converted here. Before any header field is read the block is
+// checked to hold the header its layout indicator claims, and before any data is touched the
+// header's extent is checked against the size of the block, so neither a short block nor a
+// header that claims more points than the block holds is read past. The point routines use no
+// lock: the block's address is taken after the last host call and the element is read or
+// written at once.
 #include "hostdata/wave_values.h"
 
 #include <cstring>
@@ -31,8 +33,6 @@ int32_t ReadInt32(Handle wavH, int offset) {
   std::memcpy(&value, *wavH + offset, sizeof value);
   return value;
 }
-
-const WaveHeaderLayout& KnownLayout(int32_t layout) { return layout == 0 ? kWaveLayout0 : kWaveLayout1; }
 
 // The element kind of a type code: a kind, kErrUnknownNumberType for codes outside the table.
 int32_t KindOf(int32_t typeCode, ElementKind* kind) {
@@ -63,10 +63,11 @@ bool DataInsideBlock(Handle wavH, const WaveHeaderLayout& layout, const ElementK
 }
 
 int32_t TransferWholeWave(Handle wavH, double* values, bool store) {
-  const int32_t layoutIndicator = WaveLayout(wavH);
-  if (layoutIndicator < 0 || layoutIndicator > 1)
+  const WaveHeaderLayout* known = nullptr;
+  if (int32_t refused = CheckWaveHeader(wavH, &known); refused != 0) return refused;
+  if (known == nullptr)
     return HostCode(CallHost2(store ? kMsgStoreWaveFromDoubles : kMsgFetchWaveAsDoubles, AsItem(wavH), AsItem(values)));
-  const WaveHeaderLayout& layout = KnownLayout(layoutIndicator);
+  const WaveHeaderLayout& layout = *known;
   const int32_t typeCode = WaveType(wavH);
   if (typeCode < 2) return kErrNotNumeric;
   ElementKind kind;
@@ -87,9 +88,10 @@ int32_t TransferWholeWave(Handle wavH, double* values, bool store) {
   return 0;
 }
 
-// The point index of four dimension indices in a wave of layout 0 or 1, or kErrPointOutsideWave.
-int32_t LocatePoint(Handle wavH, int32_t layoutIndicator, const int32_t* indices, uint64_t* point) {
-  if (layoutIndicator == 0) {
+// The point index of four dimension indices in a wave of layout 0 or 1 whose block holds its
+// header, or kErrPointOutsideWave.
+int32_t LocatePoint(Handle wavH, const WaveHeaderLayout& layout, const int32_t* indices, uint64_t* point) {
+  if (&layout == &kWaveLayout0) {
     const int32_t points = ReadInt32(wavH, kWaveLayout0.pointCountOffset);
     if (indices[0] < 0 || indices[0] >= points) return kErrPointOutsideWave;
     *point = static_cast<uint64_t>(indices[0]);
@@ -108,13 +110,14 @@ int32_t LocatePoint(Handle wavH, int32_t layoutIndicator, const int32_t* indices
 }
 
 int32_t TransferPoint(Handle wavH, const int32_t* indices, double* value, bool store) {
-  const int32_t layoutIndicator = WaveLayout(wavH);
-  if (layoutIndicator < 0 || layoutIndicator > 1)
+  const WaveHeaderLayout* known = nullptr;
+  if (int32_t refused = CheckWaveHeader(wavH, &known); refused != 0) return refused;
+  if (known == nullptr)
     return HostCode(CallHost3(store ? kMsgStoreWavePoint : kMsgFetchWavePoint, AsItem(wavH), AsItem(indices),
                               AsItem(value)));
-  const WaveHeaderLayout& layout = KnownLayout(layoutIndicator);
+  const WaveHeaderLayout& layout = *known;
   uint64_t point = 0;
-  if (int32_t refused = LocatePoint(wavH, layoutIndicator, indices, &point); refused != 0) return refused;
+  if (int32_t refused = LocatePoint(wavH, layout, indices, &point); refused != 0) return refused;
   const int32_t typeCode = WaveType(wavH);
   if (typeCode == 0 || typeCode == 1) return kErrNotNumeric;
   ElementKind kind;

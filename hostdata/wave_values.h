@@ -6,12 +6,12 @@
 
 #include <cstdint>
 
+#include "hostdata/waves.h"
 #include "hostlink/record.h"
 
-// Error codes of the value transfers (beside kErrNotNumeric, 412, of the wave family; host
-// results are passed on unchanged).
+// Error codes of the value transfers (beside kErrNotNumeric, 412, and kErrPointOutsideWave,
+// 414, of the wave family; host results are passed on unchanged).
 inline constexpr int32_t kErrUnknownNumberType = 190;   // a type code outside the numeric types
-inline constexpr int32_t kErrPointOutsideWave = 414;    // an index outside its dimension
 
 // Host messages of the value transfers, for waves of layouts other than 0 and 1.
 inline constexpr int32_t kMsgFetchWavePoint = 87;
@@ -22,7 +22,8 @@ inline constexpr int32_t kMsgStoreWaveFromDoubles = 90;
 // The whole wave as doubles: one per point, two per point (real, imaginary) for complex waves,
 // so the buffer holds twice the point count then. The wave is locked for the transfer and its
 // handle state restored. 0, kErrNotNumeric (type code below 2), kErrUnknownNumberType, or
-// kErrPointOutsideWave when the header describes more data than the wave's block holds.
+// kErrPointOutsideWave when the block is shorter than its header (no header field is read
+// then) or the header describes more data than the block holds.
 // A refusal leaves the buffer and the wave unchanged.
 int32_t FetchWaveAsDoubles(Handle wavH, double* values);
 // The reverse: every element from the buffer, stored by the rules of ConvertElements
@@ -31,8 +32,9 @@ int32_t StoreWaveFromDoubles(Handle wavH, const double* values);
 
 // One point: indices holds four indices, dimension 0 first (those of dimensions the wave does
 // not have are not examined); value holds the real part, then the imaginary part, which only
-// complex waves use. 0, kErrPointOutsideWave (an index outside its dimension, or a point that
-// lies outside the wave's block), kErrNotNumeric (type code 0 or 1) or kErrUnknownNumberType.
+// complex waves use. 0, kErrPointOutsideWave (a block shorter than its header, an index
+// outside its dimension, or a point that lies outside the wave's block), kErrNotNumeric (type
+// code 0 or 1) or kErrUnknownNumberType.
 // A refusal leaves the value pair and the wave unchanged.
 int32_t FetchWavePoint(Handle wavH, const int32_t* indices, double* value);
 int32_t StoreWavePoint(Handle wavH, const int32_t* indices, const double* value);

@@ -1,6 +1,7 @@
 // Wave creation, header access and the wave requests passed to the host. Header fields are
 // read with memcpy at their byte offsets: the block is little-endian and its fields are not
-// aligned to their size.
+// aligned to their size. Before any field is read the block's size is compared with the header
+// its layout indicator claims, so a short block is refused instead of read past.
 #include "hostdata/waves.h"
 
 #include <algorithm>
@@ -20,13 +21,11 @@ T ReadHeaderField(Handle wavH, int offset) {
   return value;
 }
 
-// The directly readable layout of this wave, or null when the host must be asked.
-const WaveHeaderLayout* KnownLayout(Handle wavH) {
-  switch (WaveLayout(wavH)) {
-    case 0: return &kWaveLayout0;
-    case 1: return &kWaveLayout1;
-    default: return nullptr;
-  }
+// Bytes in the wave's block, 0 for a null handle. GetHandleSize is a host call after which an
+// unlocked block may have moved, so the block's address is taken only after this.
+int32_t BlockBytes(Handle wavH) {
+  if (wavH == nullptr) return 0;
+  return GetHandleSize(wavH);
 }
 
 int32_t HostCode(HostWord result) { return static_cast<int32_t>(result); }
@@ -62,7 +61,25 @@ bool HasSecondDimension(const int32_t* dimensionSizes) {
 
 }  // namespace
 
-int32_t WaveLayout(Handle wavH) { return ReadHeaderField<int16_t>(wavH, kWaveLayoutIndicatorOffset); }
+int32_t WaveLayout(Handle wavH) {
+  if (BlockBytes(wavH) < kWaveLayoutIndicatorEnd) return kWaveLayoutUnreadable;
+  return ReadHeaderField<int16_t>(wavH, kWaveLayoutIndicatorOffset);
+}
+
+int32_t CheckWaveHeader(Handle wavH, const WaveHeaderLayout** layout) {
+  *layout = nullptr;
+  const int32_t bytes = BlockBytes(wavH);
+  if (bytes < kWaveLayoutIndicatorEnd) return kErrPointOutsideWave;
+  const WaveHeaderLayout* known = nullptr;
+  switch (ReadHeaderField<int16_t>(wavH, kWaveLayoutIndicatorOffset)) {
+    case 0: known = &kWaveLayout0; break;
+    case 1: known = &kWaveLayout1; break;
+    default: return 0;  // the host's own layout: nothing more is read here
+  }
+  if (bytes < known->dataOffset) return kErrPointOutsideWave;
+  *layout = known;
+  return 0;
+}
 
 // ---------------------------------------------------------------- making waves
 
@@ -89,7 +106,9 @@ int32_t MakeWave1D(Handle* wavH, const char* waveName, int32_t pointCount, int32
 }
 
 char* WaveDataAddress(Handle wavH) {
-  if (const WaveHeaderLayout* layout = KnownLayout(wavH)) return *wavH + layout->dataOffset;
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return nullptr;
+  if (layout != nullptr) return *wavH + layout->dataOffset;
   return reinterpret_cast<char*>(CallHostForAddress1(kMsgWaveDataAddress, AsItem(wavH)));
 }
 
@@ -98,37 +117,43 @@ HostWord MarkWaveModified(Handle wavH) { return CallHost1(kMsgMarkWaveModified, 
 // ---------------------------------------------------------------- header accessors and changes
 
 int32_t WaveType(Handle wavH) {
-  if (const WaveHeaderLayout* layout = KnownLayout(wavH)) return ReadHeaderField<int16_t>(wavH, layout->typeOffset);
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return kWaveTypeText;
+  if (layout != nullptr) return ReadHeaderField<int16_t>(wavH, layout->typeOffset);
   return HostCode(CallHost1(kMsgWaveType, AsItem(wavH)));
 }
 
 int32_t WavePointCount(Handle wavH) {
-  if (const WaveHeaderLayout* layout = KnownLayout(wavH))
-    return ReadHeaderField<int32_t>(wavH, layout->pointCountOffset);
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return 0;
+  if (layout != nullptr) return ReadHeaderField<int32_t>(wavH, layout->pointCountOffset);
   return HostCode(CallHost1(kMsgWavePointCount, AsItem(wavH)));
 }
 
 int32_t WaveDimensions(Handle wavH, int32_t* numDimensions, int32_t* dimensionSizes) {
   if (dimensionSizes != nullptr) ZeroBytes(dimensionSizes, static_cast<int32_t>(kDimensionListEntries * sizeof(int32_t)));
-  switch (WaveLayout(wavH)) {
-    case 0:
-      *numDimensions = 1;
-      if (dimensionSizes != nullptr) dimensionSizes[0] = WavePointCount(wavH);
-      return 0;
-    case 1: {
-      int32_t count = 0;
-      while (count < kMaxWaveDimensions) {
-        const int32_t size = ReadHeaderField<int32_t>(wavH, kWaveLayout1.dimensionSizesOffset + 4 * count);
-        if (size == 0) break;
-        if (dimensionSizes != nullptr) dimensionSizes[count] = size;
-        ++count;
-      }
-      *numDimensions = count;
-      return 0;
-    }
-    default:
-      return HostCode(CallHost3(kMsgWaveDimensions, AsItem(wavH), AsItem(numDimensions), AsItem(dimensionSizes)));
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) {
+    *numDimensions = 0;
+    return kErrPointOutsideWave;
   }
+  if (layout == &kWaveLayout0) {
+    *numDimensions = 1;
+    if (dimensionSizes != nullptr) dimensionSizes[0] = WavePointCount(wavH);
+    return 0;
+  }
+  if (layout == &kWaveLayout1) {
+    int32_t count = 0;
+    while (count < kMaxWaveDimensions) {
+      const int32_t size = ReadHeaderField<int32_t>(wavH, kWaveLayout1.dimensionSizesOffset + 4 * count);
+      if (size == 0) break;
+      if (dimensionSizes != nullptr) dimensionSizes[count] = size;
+      ++count;
+    }
+    *numDimensions = count;
+    return 0;
+  }
+  return HostCode(CallHost3(kMsgWaveDimensions, AsItem(wavH), AsItem(numDimensions), AsItem(dimensionSizes)));
 }
 
 int32_t ChangeWaveMD(Handle wavH, int32_t typeCode, const int32_t* dimensionSizes) {
@@ -176,25 +201,27 @@ void RestoreWaveList(const Handle* waves, int32_t count, const int32_t* savedSta
 }
 
 int32_t WaveDataOffset(Handle wavH, HostWord selector, int32_t* offset) {
-  const int32_t layout = WaveLayout(wavH);
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return kErrPointOutsideWave;
   if (selector == 0) {
-    if (layout == 0) {
+    if (layout == &kWaveLayout0) {
       *offset = kWaveLayout0.dataOffset;
       return 0;
     }
-    if (layout == 1) {
+    if (layout == &kWaveLayout1) {
       if (WaveType(wavH) == kWaveTypeText) return kErrNotNumeric;
       *offset = kWaveLayout1.dataOffset;
       return 0;
     }
-  } else if (layout == 0) {
+  } else if (layout == &kWaveLayout0) {
     return kErrHostTooOld;
   }
   return HostCode(CallHost3(kMsgWaveDataOffset, AsItem(wavH), selector, AsItem(offset)));
 }
 
 int32_t WaveValuePair(Handle wavH, int32_t dimension, double* first, double* second) {
-  const WaveHeaderLayout* layout = KnownLayout(wavH);
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return kErrPointOutsideWave;
   if (layout == nullptr) {
     // The host answers into one pair of doubles, handed over by address.
     double pair[2] = {0, 0};
@@ -225,7 +252,9 @@ int32_t WaveValuePair(Handle wavH, int32_t dimension, double* first, double* sec
 
 int32_t WaveUnits(Handle wavH, int32_t dimension, char* units) {
   units[0] = '\0';
-  if (WaveLayout(wavH) != 0) return HostCode(CallHost3(kMsgWaveUnits, AsItem(wavH), dimension, AsItem(units)));
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return kErrPointOutsideWave;
+  if (layout != &kWaveLayout0) return HostCode(CallHost3(kMsgWaveUnits, AsItem(wavH), dimension, AsItem(units)));
   char scratch[kUnitsScratchSize] = {};
   if (dimension == -1) return HostCode(ReadWaveUnitsPair(wavH, scratch, units));
   if (dimension == 0) return HostCode(ReadWaveUnitsPair(wavH, units, scratch));
@@ -233,14 +262,21 @@ int32_t WaveUnits(Handle wavH, int32_t dimension, char* units) {
 }
 
 int32_t SetWaveUnits(Handle wavH, int32_t dimension, const char* units) {
-  if (WaveLayout(wavH) != 0) return HostCode(CallHost3(kMsgSetWaveUnits, AsItem(wavH), dimension, AsItem(units)));
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return kErrPointOutsideWave;
+  if (layout != &kWaveLayout0) return HostCode(CallHost3(kMsgSetWaveUnits, AsItem(wavH), dimension, AsItem(units)));
   if (dimension == -1) return HostCode(WriteWaveUnitsPair(wavH, nullptr, units));
   if (dimension == 0) return HostCode(WriteWaveUnitsPair(wavH, units, nullptr));
   return 0;
 }
 
 int32_t ReadWaveText84(Handle wavH, HostWord second, HostWord third, char* text) {
-  if (WaveLayout(wavH) == 0) {
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) {
+    text[0] = '\0';
+    return kErrPointOutsideWave;
+  }
+  if (layout == &kWaveLayout0) {
     text[0] = '\0';
     return 0;
   }
@@ -248,24 +284,30 @@ int32_t ReadWaveText84(Handle wavH, HostWord second, HostWord third, char* text)
 }
 
 int32_t WriteWaveText85(Handle wavH, HostWord second, HostWord third, const char* text) {
-  if (WaveLayout(wavH) == 0) return 0;
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return kErrPointOutsideWave;
+  if (layout == &kWaveLayout0) return 0;
   return HostCode(CallHost4(kMsgWriteWaveText85, AsItem(wavH), second, third, AsItem(text)));
 }
 
 int32_t WaveHeaderValue93(Handle wavH) {
-  if (const WaveHeaderLayout* layout = KnownLayout(wavH))
-    return ReadHeaderField<int32_t>(wavH, layout->headerValue93Offset);
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return 0;
+  if (layout != nullptr) return ReadHeaderField<int32_t>(wavH, layout->headerValue93Offset);
   return HostCode(CallHost1(kMsgWaveHeaderValue93, AsItem(wavH)));
 }
 
 int32_t WaveHeaderValue94(Handle wavH) {
-  if (const WaveHeaderLayout* layout = KnownLayout(wavH))
-    return ReadHeaderField<int16_t>(wavH, layout->headerValue94Offset);
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return 0;
+  if (layout != nullptr) return ReadHeaderField<int16_t>(wavH, layout->headerValue94Offset);
   return HostCode(CallHost1(kMsgWaveHeaderValue94, AsItem(wavH)));
 }
 
 int32_t WaveHeaderValue95(Handle wavH) {
-  if (const WaveHeaderLayout* layout = KnownLayout(wavH))
+  const WaveHeaderLayout* layout = nullptr;
+  if (CheckWaveHeader(wavH, &layout) != 0) return 0;
+  if (layout != nullptr)
     return layout->headerValue95Offset < 0 ? 0 : ReadHeaderField<int16_t>(wavH, layout->headerValue95Offset);
   return HostCode(CallHost1(kMsgWaveHeaderValue95, AsItem(wavH)));
 }

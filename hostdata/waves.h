@@ -13,6 +13,9 @@ inline constexpr int32_t kErrHostTooOld = 163;
 inline constexpr int32_t kErrTooFewPoints = 10;
 inline constexpr int32_t kErrNoSuchDimension = 380;
 inline constexpr int32_t kErrNotNumeric = 412;
+// A wave block too short for the header its layout indicator claims (and, in the value
+// transfers, an index outside its dimension or data outside the block).
+inline constexpr int32_t kErrPointOutsideWave = 414;
 
 // Numeric type codes.
 inline constexpr int32_t kWaveTypeText = 0;
@@ -99,8 +102,18 @@ struct WaveHeaderLayout {
 inline constexpr WaveHeaderLayout kWaveLayout0 = {0, 42, -1, {48, 56}, 0, 68, {70, 78}, 102, 66, -1, 110};
 inline constexpr WaveHeaderLayout kWaveLayout1 = {16, 12, 68, {84, 116}, 8, 168, {172, 180}, 8, 296, 308, 320};
 
-// The header layout indicator of a wave (16-bit at byte 26).
+// A block of layout 0 or 1 holds at least its whole header (up to the first data byte); a
+// block of any other layout at least the layout indicator.
+inline constexpr int32_t kWaveLayoutIndicatorEnd = kWaveLayoutIndicatorOffset + 2;
+
+// The header layout indicator of a wave (16-bit at byte 26), or kWaveLayoutUnreadable for a
+// null handle or a block too short to hold it.
+inline constexpr int32_t kWaveLayoutUnreadable = INT16_MIN - 1;  // no 16-bit indicator has it
 int32_t WaveLayout(Handle wavH);
+// Checks the block before any header field is read: 0 with the directly readable layout in
+// *layout (null when the host is to be asked), or kErrPointOutsideWave when the handle is null
+// or its block is shorter than the header its indicator claims.
+int32_t CheckWaveHeader(Handle wavH, const WaveHeaderLayout** layout);
 
 // ---- routines of the picture functions
 // Makes a wave of the given dimension sizes (list ended by 0) and type; *wavH is null unless
@@ -110,12 +123,16 @@ int32_t WaveLayout(Handle wavH);
 int32_t MakeWaveMD(Handle* wavH, const char* waveName, Handle dataFolderH, const int32_t* dimensionSizes,
                    int32_t typeCode, int32_t overwrite);
 int32_t MakeWave1D(Handle* wavH, const char* waveName, int32_t pointCount, int32_t typeCode, int32_t overwrite);
-// Address of the first data byte; valid only while the handle is locked. Null for other layouts
-// when the host answers none or the exchange stopped.
+// Address of the first data byte; valid only while the handle is locked. Null when the block
+// is shorter than its header, or for other layouts when the host answers none or the exchange
+// stopped.
 char* WaveDataAddress(Handle wavH);
 HostWord MarkWaveModified(Handle wavH);
 
 // ---- header accessors and changes
+// A block shorter than its header is not read: the accessors below then answer
+// kErrPointOutsideWave where they answer a code, and 0 (WaveType: not numeric) where they
+// answer a header value.
 int32_t WaveType(Handle wavH);
 int32_t WavePointCount(Handle wavH);
 // Clears kDimensionListEntries entries of a given list, then fills the sizes.

@@ -1,6 +1,6 @@
 // What a host the module does not expect can still do to the loaded module: answer "make
-// wave" with success but no handle, or hand back a wave whose data address request cannot be
-// sent. In every case the picture functions fail with a code, leave nothing behind and
+// wave" with success but no handle, hand back a wave whose data address request cannot be
+// sent, or hand back a block far shorter than the header it claims. In every case the picture functions fail with a code, leave nothing behind and
 // write nothing into memory that is not the wave's, and the host process lives on.
 #include <gtest/gtest.h>
 
@@ -102,6 +102,27 @@ TEST_F(HardeningTest, WaveWhoseDataAddressCannotBeAskedIsLeftAlone) {
     EXPECT_EQ(std::count(view.data, view.data + view.dataBytes, 0), static_cast<std::ptrdiff_t>(view.dataBytes))
         << "no pixel written";
   }
+}
+
+TEST_F(HardeningTest, BlockShorterThanItsHeaderIsNeitherReadNorWritten) {
+  std::vector<char> bytes(40, 0x33);
+  bytes[26] = 1;  // layout 1, whose header alone takes 320 bytes
+  bytes[27] = 0;
+  Handle shortBlock = quorsim::MemNewHandleWithBytes(bytes);
+  ASSERT_NE(shortBlock, nullptr);
+  AnswerMakeWave(shortBlock, false);
+  for (bool raw : {true, false}) {
+    host_->ClearExchanges();
+    const size_t handles = LiveHandles();
+    const quorsim::CallOutcome outcome = TakePicture(raw, "short");
+    EXPECT_EQ(outcome.errorCode, kPictureFailedCode);
+    EXPECT_FALSE(outcome.resultWritten);
+    EXPECT_EQ(LiveHandles(), handles);
+    EXPECT_EQ(Messages(), std::vector<int>{kMakeWaveMessage});
+    ASSERT_EQ(GetHandleSize(shortBlock), 40);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), *shortBlock)) << "the block is as it was";
+  }
+  DisposeHandle(shortBlock);
 }
 
 }  // namespace

@@ -224,6 +224,37 @@ TEST_F(PictureTest, WaveReportedMadeWithoutAHandleFailsWithTheNullHandleCode) {
   }
 }
 
+TEST_F(PictureTest, WaveHandedBackThatCannotBeFilledIsLeftAlone) {
+  InitCam();
+  const std::string name = "odd";
+  // A block far shorter than the header its layout indicator claims.
+  Handle shortBlock = ShortWaveBlock(1, 40, 0x22);
+  // A wave of the host's own layout, whose data address request then cannot be sent.
+  Handle own = host().MakeTestWave("own", 2, kWaveTypeUInt16, {4});
+  ASSERT_NE(own, nullptr);
+  for (Handle handedBack : {shortBlock, own}) {
+    for (bool raw : {true, false}) {
+      host().ClearExchanges();
+      host().SetScriptedAnswer([this, handedBack, own](int message, std::span<const HostWord> items, HostWord* result) {
+        if (message != kMsgMakeWaveMD) return false;
+        *reinterpret_cast<Handle*>(items[0]) = handedBack;
+        if (handedBack == own) StopNextExchange(linked_->record());
+        *result = 0;
+        return true;
+      });
+      Outcome out = Take(raw, &name);
+      quorsim::MemResetFaults();
+      EXPECT_EQ(out.code, kErrPictureFailed);
+      EXPECT_FALSE(out.resultWritten());
+      EXPECT_EQ(linked_->Messages(), std::vector<int>{kMsgMakeWaveMD}) << "not marked modified";
+      EXPECT_FALSE(quorsim::MemIsLocked(handedBack)) << "the handle's state is restored";
+    }
+  }
+  EXPECT_EQ(GetHandleSize(shortBlock), 40);
+  EXPECT_EQ(std::count(*shortBlock, *shortBlock + 40, 0x22), 40 - 2) << "nothing written into the block";
+  DisposeHandle(shortBlock);
+}
+
 TEST_F(PictureTest, HostTooOldForTwoDimensionsRefusesLocally) {
   Start(250, 200);
   InitCam();

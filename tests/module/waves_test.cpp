@@ -1,7 +1,8 @@
 // The wave routines against the simulated host: the version gates on both sides of 200 and
 // 300 (and 500), the header read directly for layouts 0 and 1 and asked of the host for any
-// other, the dimension list, locking lists of waves, the requests passed on unchanged, and what
-// a host that hands back no wave or an exchange that stopped leaves the callers.
+// other, blocks shorter than the header they claim, the dimension list, locking lists of
+// waves, the requests passed on unchanged, and what a host that hands back no wave or an
+// exchange that stopped leaves the callers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -202,6 +203,88 @@ TEST_F(WavesTest, HeaderValuesAreReadAtTheirOffsets) {
   EXPECT_EQ(WaveHeaderValue94(w2), -3);
   EXPECT_EQ(WaveHeaderValue95(w2), 321);
   EXPECT_EQ(Messages(), (std::vector<int>{kMsgWaveHeaderValue93, kMsgWaveHeaderValue94, kMsgWaveHeaderValue95}));
+}
+
+TEST_F(WavesTest, BlocksShorterThanTheHeaderTheyClaimAreNotRead) {
+  // Every byte but the indicator is 0x11, so a field read from any of them would not be 0.
+  struct Case {
+    const char* what;
+    Handle wavH;
+  };
+  const Case cases[] = {
+      {"null handle", nullptr},
+      {"empty block", ShortWaveBlock(0, 0, 0x11)},
+      {"no room for the indicator", ShortWaveBlock(0, kWaveLayoutIndicatorEnd - 1, 0x11)},
+      {"layout 0 one byte short", ShortWaveBlock(0, kWaveLayout0.dataOffset - 1, 0x11)},
+      {"layout 1 of 100 bytes", ShortWaveBlock(1, 100, 0x11)},
+      {"layout 1 one byte short", ShortWaveBlock(1, kWaveLayout1.dataOffset - 1, 0x11)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(WaveType(c.wavH), kWaveTypeText);
+    EXPECT_EQ(WavePointCount(c.wavH), 0);
+    EXPECT_EQ(WaveDataAddress(c.wavH), nullptr);
+    int32_t numDimensions = 9;
+    int32_t list[kDimensionListEntries];
+    std::fill(std::begin(list), std::end(list), 0x55);
+    EXPECT_EQ(WaveDimensions(c.wavH, &numDimensions, list), kErrPointOutsideWave);
+    EXPECT_EQ(numDimensions, 0);
+    EXPECT_EQ(std::count(std::begin(list), std::end(list), 0), kDimensionListEntries);
+    int32_t offset = 7;
+    EXPECT_EQ(WaveDataOffset(c.wavH, 0, &offset), kErrPointOutsideWave);
+    EXPECT_EQ(offset, 7);
+    double first = 5, second = 6;
+    EXPECT_EQ(WaveValuePair(c.wavH, 0, &first, &second), kErrPointOutsideWave);
+    EXPECT_EQ(WaveValuePair(c.wavH, -1, &first, &second), kErrPointOutsideWave);
+    EXPECT_EQ(first, 5);
+    EXPECT_EQ(second, 6);
+    char text[kUnitsScratchSize] = "old";
+    EXPECT_EQ(WaveUnits(c.wavH, 0, text), kErrPointOutsideWave);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(SetWaveUnits(c.wavH, 0, "s"), kErrPointOutsideWave);
+    std::strcpy(text, "old");
+    EXPECT_EQ(ReadWaveText84(c.wavH, 0, 0, text), kErrPointOutsideWave);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(WriteWaveText85(c.wavH, 0, 0, "t"), kErrPointOutsideWave);
+    EXPECT_EQ(WaveHeaderValue93(c.wavH), 0);
+    EXPECT_EQ(WaveHeaderValue94(c.wavH), 0);
+    EXPECT_EQ(WaveHeaderValue95(c.wavH), 0);
+    const Handle list1[1] = {c.wavH};
+    int32_t type = 9, points = 9;
+    char* address = reinterpret_cast<char*>(uintptr_t{1});
+    EXPECT_EQ(LockWaveList(list1, 1, &type, &points, nullptr, &address), 0);
+    EXPECT_EQ(type, 0);
+    EXPECT_EQ(points, 0);
+    EXPECT_EQ(address, nullptr);
+    EXPECT_TRUE(Messages().empty()) << "a short block is not handed to the host either";
+  }
+  for (const Case& c : cases)
+    if (c.wavH != nullptr) DisposeHandle(c.wavH);
+}
+
+TEST_F(WavesTest, BlocksThatHoldExactlyTheirHeaderAreRead) {
+  Handle w0 = ShortWaveBlock(0, kWaveLayout0.dataOffset);
+  Handle w1 = ShortWaveBlock(1, kWaveLayout1.dataOffset);
+  const int16_t type = kWaveTypeFloat64;
+  std::memcpy(*w0 + kWaveLayout0.typeOffset, &type, sizeof type);
+  std::memcpy(*w1 + kWaveLayout1.typeOffset, &type, sizeof type);
+  EXPECT_EQ(WaveType(w0), kWaveTypeFloat64);
+  EXPECT_EQ(WaveType(w1), kWaveTypeFloat64);
+  char* address0 = WaveDataAddress(w0);
+  EXPECT_EQ(address0, *w0 + kWaveLayout0.dataOffset);
+  char* address1 = WaveDataAddress(w1);
+  EXPECT_EQ(address1, *w1 + kWaveLayout1.dataOffset);
+  int32_t numDimensions = 9;
+  EXPECT_EQ(WaveDimensions(w1, &numDimensions, nullptr), 0);
+  EXPECT_EQ(numDimensions, 0);
+  EXPECT_TRUE(Messages().empty());
+  // Another layout needs only its indicator: everything else is the host's to read.
+  Handle own = ShortWaveBlock(2, kWaveLayoutIndicatorEnd);
+  EXPECT_EQ(WaveLayout(own), 2);
+  EXPECT_EQ(WaveType(own), 0) << "asked of the host, which does not know the block";
+  EXPECT_EQ(Messages(), std::vector<int>{kMsgWaveType});
+  EXPECT_EQ(WaveLayout(nullptr), kWaveLayoutUnreadable);
+  for (Handle h : {w0, w1, own}) DisposeHandle(h);
 }
 
 TEST_F(WavesTest, WaveDimensionsClearsElevenEntriesAndFillsTheSizes) {

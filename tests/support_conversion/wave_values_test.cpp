@@ -1,7 +1,8 @@
 // The value transfers against the simulated host, with the memory scramble on: whole waves and
 // single points of layouts 0 and 1 read and written directly (every numeric type, real and
 // complex), other layouts handed to the host, index and type refusals that leave everything
-// as it was, and headers that claim more data than their block holds.
+// as it was, headers that claim more data than their block holds, and blocks too short for the
+// header they claim.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -234,6 +235,51 @@ TEST_F(WaveValuesTest, AHeaderClaimingMoreThanTheBlockHoldsIsRefused) {
   EXPECT_EQ(StoreWavePoint(p, huge, pair), kErrPointOutsideWave);
   EXPECT_EQ(FetchWavePoint(p, huge, pair), kErrPointOutsideWave);
   EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(WaveValuesTest, ABlockShorterThanTheHeaderItClaimsIsRefusedBeforeAnyFieldIsRead) {
+  struct Case {
+    const char* what;
+    Handle wavH;
+  };
+  const Case cases[] = {
+      {"null handle", nullptr},
+      {"no room for the indicator", ShortWaveBlock(1, kWaveLayoutIndicatorEnd - 1)},
+      {"layout 0 of 40 bytes", ShortWaveBlock(0, 40)},
+      {"layout 0 one byte short", ShortWaveBlock(0, kWaveLayout0.dataOffset - 1)},
+      {"layout 1 of 100 bytes", ShortWaveBlock(1, 100)},
+      {"layout 1 one byte short", ShortWaveBlock(1, kWaveLayout1.dataOffset - 1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<unsigned char> before;
+    if (c.wavH != nullptr) {
+      // Where the block holds them, the type code says 8-byte float and the counts and sizes
+      // are 0: read, such a header would let a transfer go on as one of no points.
+      Poke<int16_t>(c.wavH, kWaveLayout0.typeOffset, kWaveTypeFloat64);
+      if (GetHandleSize(c.wavH) >= kWaveLayout1.typeOffset + 2)
+        Poke<int16_t>(c.wavH, kWaveLayout1.typeOffset, kWaveTypeFloat64);
+      const int32_t bytes = GetHandleSize(c.wavH);
+      before.assign(*c.wavH, *c.wavH + bytes);
+    }
+    std::vector<double> buffer(8, 3.0);
+    EXPECT_EQ(FetchWaveAsDoubles(c.wavH, buffer.data()), kErrPointOutsideWave);
+    EXPECT_EQ(StoreWaveFromDoubles(c.wavH, buffer.data()), kErrPointOutsideWave);
+    const int32_t origin[4] = {0, 0, 0, 0};
+    double pair[2] = {8, 9};
+    EXPECT_EQ(FetchWavePoint(c.wavH, origin, pair), kErrPointOutsideWave);
+    EXPECT_EQ(StoreWavePoint(c.wavH, origin, pair), kErrPointOutsideWave);
+    EXPECT_EQ(buffer, std::vector<double>(8, 3.0));
+    EXPECT_EQ(pair[0], 8);
+    EXPECT_EQ(pair[1], 9);
+    if (c.wavH != nullptr) {
+      const int32_t bytes = GetHandleSize(c.wavH);
+      EXPECT_EQ(std::vector<unsigned char>(*c.wavH, *c.wavH + bytes), before);
+    }
+    EXPECT_TRUE(Messages().empty()) << "a short block is not handed to the host either";
+  }
+  for (const Case& c : cases)
+    if (c.wavH != nullptr) DisposeHandle(c.wavH);
 }
 
 // ---------------------------------------------------------------- single points
