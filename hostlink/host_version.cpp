@@ -10,6 +10,7 @@ int32_t hostVersion = 0;
 
 namespace {
 constexpr DWORD kModuleFileNameSize = 256;
+constexpr DWORD kFixedFileInfoSignature = 0xFEEF04BD;
 }
 
 int32_t GetHostVersion(void) {
@@ -33,12 +34,19 @@ int32_t GetHostVersion(void) {
 
   LPVOID fixedInfoAddress = nullptr;
   UINT fixedInfoLength = 0;
-  if (!VerQueryValueA(block, "\\", &fixedInfoAddress, &fixedInfoLength) || fixedInfoAddress == nullptr) {
+  // A damaged resource can answer a fixed-information block shorter than the structure, or
+  // one that is not fixed file information at all: neither is read beyond what it holds.
+  if (!VerQueryValueA(block, "\\", &fixedInfoAddress, &fixedInfoLength) || fixedInfoAddress == nullptr ||
+      fixedInfoLength < sizeof(VS_FIXEDFILEINFO)) {
     DisposePtr(block);
     return 0;
   }
   VS_FIXEDFILEINFO fixedInfo;
   std::memcpy(&fixedInfo, fixedInfoAddress, sizeof fixedInfo);
+  if (fixedInfo.dwSignature != kFixedFileInfoSignature) {
+    DisposePtr(block);
+    return 0;
+  }
 
   const int32_t major = HIWORD(fixedInfo.dwFileVersionMS);
   const int32_t minor = LOWORD(fixedInfo.dwFileVersionMS);

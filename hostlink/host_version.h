@@ -3,7 +3,8 @@
 
 #include <cstdint>
 
-// major * 100 + minor * 10 + third part of the host's file version, or 0 when unknown.
+// major * 100 + minor * 10 + third part of the host's file version, or 0 when unknown (no
+// version resource, or fixed file information that is too short or not signed as such).
 // Written once by InitModuleRecord; the wave wrappers compare it with fixed thresholds.
 extern int32_t hostVersion;
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "win32_subset.h"
+#include "win32sim_version_faults.h"
 
 namespace {
 
@@ -234,7 +236,34 @@ bool HasRoomForTexts(const void* block, size_t blockLength) {
   return found != BlocksWithRoom().end() && found->second >= RoomForBlock(blockLength);
 }
 
+// The test's answer to the root query, when one is set: a heap block of exactly its bytes, so
+// that a read past it is a read past an allocation.
+struct FixedInfoAnswer {
+  std::mutex mutex;
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t size = 0;
+};
+FixedInfoAnswer& TestFixedInfo() {
+  static FixedInfoAnswer answer;
+  return answer;
+}
+
 }  // namespace
+
+void Win32SimSetFixedInfoAnswer(const std::vector<uint8_t>& bytes) {
+  FixedInfoAnswer& answer = TestFixedInfo();
+  std::lock_guard lock(answer.mutex);
+  answer.bytes = std::make_unique<uint8_t[]>(bytes.size());  // new[] of 0 bytes is a distinct, non-null block
+  std::copy(bytes.begin(), bytes.end(), answer.bytes.get());
+  answer.size = bytes.size();
+}
+
+void Win32SimClearFixedInfoAnswer() {
+  FixedInfoAnswer& answer = TestFixedInfo();
+  std::lock_guard lock(answer.mutex);
+  answer.bytes.reset();
+  answer.size = 0;
+}
 
 extern "C" {
 
@@ -287,6 +316,13 @@ BOOL WINAPI VerQueryValueA(LPCVOID blockAddress, LPCSTR subBlock, LPVOID* buffer
   }
 
   if (root) {  // "\": the fixed file information
+    FixedInfoAnswer& answer = TestFixedInfo();
+    std::lock_guard lock(answer.mutex);
+    if (answer.bytes != nullptr) {
+      *buffer = answer.bytes.get();
+      if (length != nullptr) *length = static_cast<UINT>(answer.size);
+      return TRUE;
+    }
     if (node->valueBytes < sizeof(VS_FIXEDFILEINFO) || node->valueStart % 4 != 0 ||
         block.U32(node->valueStart) != kFixedInfoSignature)
       return FALSE;

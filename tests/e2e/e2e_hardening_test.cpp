@@ -1,6 +1,7 @@
 // What a host the module does not expect can still do to the loaded module: answer "make
 // wave" with success but no handle, hand back a wave whose data address request cannot be
-// sent, or hand back a block far shorter than the header it claims. In every case the picture functions fail with a code, leave nothing behind and
+// sent, hand back a block far shorter than the header it claims, or carry a damaged version
+// resource. In every case the picture functions fail with a code, leave nothing behind and
 // write nothing into memory that is not the wave's, and the host process lives on.
 #include <gtest/gtest.h>
 
@@ -13,6 +14,10 @@
 #include "e2e/e2e_support.h"
 #include "hostlink/host_exports.h"
 #include "hostlink/record.h"
+#include "win32sim_control.h"
+#ifndef _WIN32
+#include "win32sim_version_faults.h"
+#endif
 
 namespace e2e {
 namespace {
@@ -22,6 +27,7 @@ using quorsim::Argument;
 constexpr int kMakeWaveMessage = 77;
 constexpr int32_t kNullHandleCode = 185;     // the module's code for a handle the host did not give
 constexpr int32_t kPictureFailedCode = 1;    // the picture could not be put into the wave
+constexpr int32_t kHostTooOldCode = 163;
 
 class HardeningTest : public ModuleTest {
  protected:
@@ -29,6 +35,12 @@ class HardeningTest : public ModuleTest {
     ModuleTest::SetUp();
     StartHost();
     CallOk("QV_InitCam");
+  }
+  void TearDown() override {
+#ifndef _WIN32
+    Win32SimClearFixedInfoAnswer();
+#endif
+    ModuleTest::TearDown();
   }
 
   // One picture of either function; the camera's progress lines are kept off the test log.
@@ -124,6 +136,38 @@ TEST_F(HardeningTest, BlockShorterThanItsHeaderIsNeitherReadNorWritten) {
   }
   DisposeHandle(shortBlock);
 }
+
+#ifndef _WIN32
+// The damaged version resources come from a control of the Linux platform stand-in.
+TEST_F(HardeningTest, DamagedVersionResourceReadsAsTheOldestHost) {
+  // Fixed file information of 6.0.2.0 when whole: signature, structure version, the version.
+  const uint32_t words[4] = {0xFEEF04BD, 0x00010000, 0x00060000, 0x00020000};
+  std::vector<uint8_t> whole(sizeof(VS_FIXEDFILEINFO), 0);
+  std::memcpy(whole.data(), words, sizeof words);
+  std::vector<uint8_t> cut(whole.begin(), whole.begin() + 12);
+  std::vector<uint8_t> unsignedInfo = whole;
+  unsignedInfo[0] ^= 0x01;
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> info;
+    int32_t code;
+  };
+  for (const Case& c : {Case{"whole", whole, 0}, Case{"cut short", cut, kHostTooOldCode},
+                        Case{"not signed", unsignedInfo, kHostTooOldCode}}) {
+    SCOPED_TRACE(c.what);
+    Win32SimSetFixedInfoAnswer(c.info);
+    StartHost();
+    CallOk("QV_InitCam");
+    host_->ClearExchanges();
+    const quorsim::CallOutcome outcome = TakePicture(true, "v");
+    EXPECT_EQ(outcome.errorCode, c.code);
+    if (c.code != 0) {
+      EXPECT_TRUE(Messages().empty()) << "a host of version 0 is not asked for a two-dimensional wave";
+      EXPECT_TRUE(host_->WaveNames().empty());
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace e2e

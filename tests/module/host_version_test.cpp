@@ -1,13 +1,19 @@
 // The host's version from its executable's file-version resource: the number formed from the
-// first three parts, 0 whenever any step fails, and the block borrowed from the host given back.
+// first three parts, 0 whenever any step fails or the fixed information is damaged, and the
+// block borrowed from the host given back.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "hostlink/host_exports.h"
 #include "hostlink/host_version.h"
 #include "module_fixture.h"
 #include "win32sim_control.h"
+#ifndef _WIN32
+#include "win32sim_version_faults.h"
+#endif
 
 namespace moduletest {
 namespace {
@@ -49,6 +55,45 @@ TEST(HostVersion, EveryFailingStepGivesZero) {
   EXPECT_EQ(GetHostVersion(), 0) << "a module handle with no file name";
   EXPECT_EQ(quorsim::MemLivePtrCount(), pointers);
 }
+
+#ifndef _WIN32
+// The damaged answers come from a control of the Linux platform stand-in.
+
+// Fixed file information as VerQueryValueA answers it: signature, structure version, then the
+// file version's most and least significant words (here 6.0.2.0), then zeros up to `bytes`.
+std::vector<uint8_t> FixedInfo(uint32_t signature, size_t bytes) {
+  const uint32_t words[4] = {signature, 0x00010000, 0x00060000, 0x00020000};
+  std::vector<uint8_t> info(sizeof(VS_FIXEDFILEINFO), 0);
+  std::memcpy(info.data(), words, sizeof words);
+  info.resize(bytes, 0);
+  return info;
+}
+
+TEST(HostVersion, FixedInformationTooShortOrNotSignedGivesZero) {
+  LinkedHost linked(Options(602, 200, false));
+  const size_t pointers = quorsim::MemLivePtrCount();
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> info;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"the signed structure itself", FixedInfo(0xFEEF04BD, sizeof(VS_FIXEDFILEINFO)), 602},
+      {"cut after the most significant version word", FixedInfo(0xFEEF04BD, 12), 0},
+      {"one byte short", FixedInfo(0xFEEF04BD, sizeof(VS_FIXEDFILEINFO) - 1), 0},
+      {"nothing", FixedInfo(0xFEEF04BD, 0), 0},
+      {"another signature", FixedInfo(0xFEEF04BC, sizeof(VS_FIXEDFILEINFO)), 0},
+      {"no signature", FixedInfo(0, sizeof(VS_FIXEDFILEINFO) + 8), 0},
+  };
+  for (const Case& c : cases) {
+    Win32SimSetFixedInfoAnswer(c.info);
+    EXPECT_EQ(GetHostVersion(), c.expected) << c.what;
+    EXPECT_EQ(quorsim::MemLivePtrCount(), pointers) << c.what << ": the version block is given back";
+  }
+  Win32SimClearFixedInfoAnswer();
+  EXPECT_EQ(GetHostVersion(), 602);
+}
+#endif
 
 }  // namespace
 }  // namespace moduletest
