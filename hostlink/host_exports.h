@@ -27,10 +27,17 @@ void MoveHHi(Handle h);
 void HLock(Handle h);
 void DisposeHandle(Handle h);
 
-// Imported for completeness; the module never calls it.
+// Never called; imported all the same (see gHostWindowMessageImport).
 intptr_t HandleZEMWinMessage(void* instance, void* window, uint32_t message, uintptr_t wParam,
                              intptr_t lParam, intptr_t* handled);
 }
+
+// Quor's loader expects a module to import every function Quor.exe exports to modules. A
+// function the module never calls would be dropped from the import table by the linker; this
+// address of HandleZEMWinMessage, kept in the module's data and never called through, is what
+// keeps its import.
+using HostWindowMessageProc = decltype(&HandleZEMWinMessage);
+extern const HostWindowMessageProc gHostWindowMessageImport;
 
 // The module's wrappers over three of them.
 void* GetOwnModule(void);

@@ -8,8 +8,10 @@ itself (its own parser, standard library only) and refuses the DLL unless:
 
   - it is a 32-bit i386 DLL (PE32, machine 0x14c, IMAGE_FILE_DLL);
   - it exports one name, `main`, and nothing by ordinal only;
-  - it imports only from Quor.exe (by name, names of win32/Quor.def), SENNTCAM.dll (by
-    ordinal, every ordinal of camera/SENNTCAM.def and no other) and Windows' own DLLs;
+  - it imports only from Quor.exe (by name, every name of win32/Quor.def and no other; Quor's
+    loader expects a module to import each function Quor.exe exports to modules),
+    SENNTCAM.dll (by ordinal, every ordinal of camera/SENNTCAM.def and no other) and
+    Windows' own DLLs;
   - it carries exactly the declaration resources ZEMF 1100, ZEMI 1100, STR# 1101, the
     version block and the manifest, all under language 1033, with the expected contents.
 
@@ -481,6 +483,7 @@ def check_image(data, quor_names, driver_ordinals):
             errors.append("delay-load imports present")
         driver_seen = set()
         quor_seen = 0
+        quor_names_seen = set()
         for dll, entries in read_imports(image):
             lower = dll.lower()
             if lower == "quor.exe":
@@ -489,6 +492,8 @@ def check_image(data, quor_names, driver_ordinals):
                         errors.append("Quor.exe imported by ordinal %d, expected by name" % value)
                     elif value not in quor_names:
                         errors.append("Quor.exe import %s is not a host export" % value)
+                    else:
+                        quor_names_seen.add(value)
                 quor_seen += len(entries)
                 summary.append("imports %s: %d by name" % (dll, len(entries)))
             elif lower == "senntcam.dll":
@@ -506,6 +511,10 @@ def check_image(data, quor_names, driver_ordinals):
                 errors.append("imports from %s, which is neither the host, the driver nor a Windows DLL" % dll)
         if not quor_seen:
             errors.append("imports nothing from Quor.exe")
+        else:
+            missing_host = sorted(set(quor_names) - quor_names_seen)
+            if missing_host:
+                errors.append("host exports not imported from Quor.exe: %s" % ", ".join(missing_host))
         missing = sorted(set(driver_ordinals) - driver_seen)
         if missing:
             errors.append("driver entries not imported: %s"

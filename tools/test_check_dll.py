@@ -406,6 +406,19 @@ class CheckCatchesFaults(unittest.TestCase):
             struct.pack_into("<I", data, offset, hint_name)
         self.assertRefused(data, "Quor.exe import GetQuorVersion is not a host export")
 
+    def test_host_export_not_imported_is_refused(self):
+        # Quor's loader expects every one of its exports among the imports: with the first
+        # slot repeating the second name, the first name is imported no more.
+        data, pe = self.copy()
+        slots = pe.import_thunk_offsets("Quor.exe")
+        first = struct.unpack_from("<I", data, slots[0][0])[0]
+        second = struct.unpack_from("<I", data, slots[1][0])[0]
+        missing = pe.image().c_string(first + 2)
+        self.assertIn(missing, QUOR_NAMES)
+        for offset in slots[0]:
+            struct.pack_into("<I", data, offset, second)
+        self.assertRefused(data, "host exports not imported from Quor.exe: %s" % missing)
+
     def test_host_function_imported_by_ordinal_is_refused(self):
         data, pe = self.copy()
         for offset in pe.import_thunk_offsets("Quor.exe")[0]:
