@@ -104,9 +104,10 @@ int32_t ReadFlagValue(int32_t flagBit, int32_t* flagWord) {
 }
 
 int32_t ReadTextLastChar(char* buffer) {
-  const int32_t count = HostCode(CallHost1(kMsgReadCommandText, AsItem(buffer)));
-  if (count >= 1) return static_cast<unsigned char>(buffer[count - 1]);
-  return count;
+  bool stopped = false;
+  const int32_t count = HostCode(CallHostChecked1(kMsgReadCommandText, &stopped, AsItem(buffer)));
+  if (stopped || count < 1 || count > kCommandTextBufferSize) return count;  // nothing in the buffer to read
+  return static_cast<unsigned char>(buffer[count - 1]);
 }
 
 int32_t ReadNameGated(int32_t* outValue, char* name, HostWord third) {

@@ -75,8 +75,11 @@ int32_t ReadKeyword(const char* const* keywords, int32_t* index);
 // Sets flagBit in *flagWord; "=value" after it is read, and a value of 0 clears the bit again.
 // 0, or the number reader's error.
 int32_t ReadFlagValue(int32_t flagBit, int32_t* flagWord);
-// Reads text into buffer; when the host answers n >= 1 characters, the n-th character (as an
-// unsigned byte), otherwise the host's answer.
+// Reads text into buffer, which must hold kCommandTextBufferSize bytes (the host writes at most
+// 255 characters and a terminator); when the host answers n >= 1 characters, the n-th character
+// (as an unsigned byte), otherwise the host's answer. A count beyond the buffer, or an exchange
+// that stopped, reads nothing: the answer is returned unchanged.
+inline constexpr int32_t kCommandTextBufferSize = 256;
 int32_t ReadTextLastChar(char* buffer);
 // Hosts from 300: message 124 with the three arguments. Older hosts: *outValue = 0 and a name
 // read with message 14 into name (a ';' answer becomes kErrNameAtStatementEnd).

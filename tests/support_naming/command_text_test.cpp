@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hostdata/waves.h"
+#include "hostlink/host_exports.h"
 #include "hostlink/transport.h"
 #include "support/command_text.h"
 #include "support_naming/support_fixture.h"
@@ -265,6 +266,31 @@ TEST_F(CommandTextTest, ReadTextLastChar) {
   Text(std::string(300, 'w') + "!");
   EXPECT_EQ(ReadTextLastChar(buffer), 'w') << "the host's 255 characters";
   EXPECT_EQ(std::strlen(buffer), 255u);
+}
+
+TEST_F(CommandTextTest, ReadTextLastCharReadsNothingBeyondTheBuffer) {
+  // The buffer is exactly the size the routine states, its bytes marked, and the host's count
+  // is scripted: only a count inside the buffer picks a character.
+  char buffer[kCommandTextBufferSize];
+  std::memset(buffer, 'm', sizeof buffer);
+  buffer[kCommandTextBufferSize - 1] = 'z';
+  for (HostWord count : {HostWord{kCommandTextBufferSize + 1}, HostWord{100000}, HostWord{INT32_MAX}}) {
+    Answer(kMsgReadCommandText, count);
+    EXPECT_EQ(ReadTextLastChar(buffer), count) << "the host's answer, unchanged";
+  }
+  Answer(kMsgReadCommandText, kCommandTextBufferSize);
+  EXPECT_EQ(ReadTextLastChar(buffer), 'z') << "the last byte of the buffer is still inside it";
+  Answer(kMsgReadCommandText, 1);
+  EXPECT_EQ(ReadTextLastChar(buffer), 'm');
+
+  // A stopped exchange answers 1 without the host having written anything: that is no count.
+  host().SetScriptedAnswer({});
+  Clear();
+  SetHandleSize(reinterpret_cast<Handle>(gIORecHandle), static_cast<int32_t>(kRecordHeaderSize));
+  quorsim::MemFailSetHandleSize(2);
+  EXPECT_EQ(ReadTextLastChar(buffer), kExchangeStopped);
+  quorsim::MemResetFaults();
+  EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(CommandTextTest, ReadNameGatedOnBothSidesOf300) {
