@@ -63,14 +63,19 @@ uint16_t ScenePixel(const SceneView& v, int32_t x, int32_t y) {
   for (int32_t j = 0; j < v.vbin; ++j)
     for (int32_t i = 0; i < v.hbin; ++i)
       sum += SceneSignal(static_cast<int32_t>(sx0) + i, static_cast<int32_t>(sy0) + j);
-  // The charge grows with the exposure; the bias is added once per read-out pixel.
-  const int64_t value = kSimCamBias + sum * v.exposureMs / kSimCamReferenceExposureMs;
+  // The charge grows with the exposure and the sensor's scale; the bias is added once per
+  // read-out pixel. At most 64 pixels of below 2^14 each, times 10^6 ms, times 10^6
+  // thousandths: below 2^63.
+  const int64_t value = kSimCamBias + sum * v.exposureMs * v.exposureScale /
+                                          (int64_t{kSimCamReferenceExposureMs} * kSimCamNominalExposureScale);
   return static_cast<uint16_t>(std::min<int64_t>(value, kSimCamFullScale));
 }
 
-int32_t SceneNoise(uint32_t frame, int32_t x, int32_t y, int amplitude) {
+int32_t SceneNoise(uint32_t seed, uint32_t frame, int32_t x, int32_t y, int amplitude) {
   if (amplitude <= 0) return 0;
-  const uint32_t a = Mix(Mix(frame * 0x9E3779B9u) ^ static_cast<uint32_t>(y * kSimCamSensorWidth + x));
+  uint32_t frameKey = Mix(frame * 0x9E3779B9u);
+  if (seed != 0) frameKey = Mix(frameKey ^ Mix(seed ^ 0x5BD1E995u));  // seed 0: the sequence of old
+  const uint32_t a = Mix(frameKey ^ static_cast<uint32_t>(y * kSimCamSensorWidth + x));
   const uint32_t b = Mix(a + 0x632BE5ABu);
   // The sum of four uniform 16-bit values is close to normal, with standard deviation 37837.
   const int64_t sum = int64_t{a & 0xFFFF} + (a >> 16) + (b & 0xFFFF) + (b >> 16) - 2 * 65535;

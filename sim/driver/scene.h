@@ -5,16 +5,16 @@
 #include <cstdint>
 
 // What of the settings shapes a picture: where the region starts (0-based sensor pixels),
-// the binning and the exposure time.
+// the binning, the exposure time and the sensor's exposure scale (thousandths).
 struct SceneView {
-  int32_t left, top, hbin, vbin, exposureMs;
+  int32_t left, top, hbin, vbin, exposureMs, exposureScale;
 };
 
 // Signal of one sensor pixel at the reference exposure, without bias (0-based coordinates).
 uint32_t SceneSignal(int32_t sensorX, int32_t sensorY);
 // Value of picture pixel (x, y): bias plus the summed signal of its binned sensor pixels,
-// scaled by the exposure, clipped to full scale; 0 outside the sensor.
+// scaled by the exposure and the exposure scale, clipped to full scale; 0 outside the sensor.
 uint16_t ScenePixel(const SceneView& view, int32_t x, int32_t y);
-// Deterministic noise for pixel (x, y) of the given frame, roughly normal with standard
-// deviation `amplitude` counts.
-int32_t SceneNoise(uint32_t frame, int32_t x, int32_t y, int amplitude);
+// Deterministic noise for pixel (x, y) of the given frame of a seed's sequence, roughly normal
+// with standard deviation `amplitude` counts.
+int32_t SceneNoise(uint32_t seed, uint32_t frame, int32_t x, int32_t y, int amplitude);

@@ -1,9 +1,12 @@
 // The simulated camera driver SENNTCAM: the board, its settings and one picture at a time,
-// driven through the same entries as the maker's library, plus the controls that tests use to
-// watch the calls and to inject faults. Time comes from GetTickCount, the clock the module reads.
+// driven through the same entries as the maker's library, plus the controls that tests and the
+// quorsim script use to watch the calls and to inject faults. Time comes from GetTickCount, the
+// clock the module reads.
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,10 +52,17 @@ struct Camera {
   int32_t overrideWidth = 0, overrideHeight = 0;
   int sizeOverrideFrom = 0, sizeCallsSinceOverride = 0;
   int noise = 0;
+  uint32_t noiseSeed = 0;
+  int32_t exposureScale = kSimCamNominalExposureScale;
 
   std::vector<CamCall> calls;
   std::map<int, size_t> callCounts;
   size_t callsNotRecorded = 0;
+
+  // The call of the entry running now, and who watches the calls.
+  CamCall current{0, {}, {}};
+  SimCamCallObserver observer = nullptr;
+  void* observerContext = nullptr;
 
   // The noise-free picture of the last view read out: the scene is the same for the same
   // region, binning and exposure, so a readout with unchanged settings only copies it.
@@ -71,12 +81,27 @@ int32_t Enter(CamEntry entry, std::vector<int64_t> args = {}, std::string text =
   Camera& c = Cam();
   const int ordinal = static_cast<int>(entry);
   ++c.callCounts[ordinal];
+  c.current = {ordinal, std::move(args), std::move(text)};
   if (c.calls.size() < kSimCamMaxRecordedCalls)
-    c.calls.push_back({ordinal, std::move(args), std::move(text)});
+    c.calls.push_back(c.current);
   else
     ++c.callsNotRecorded;
   const auto found = c.injected.find(ordinal);
   return found != c.injected.end() ? found->second : 0;
+}
+
+// Tells the observer, if any, what the entry entered last answers; returns the status.
+int32_t Leave(int32_t status, std::initializer_list<int64_t> outputs = {}, const char* outputText = nullptr,
+              double value = 0) {
+  const Camera& c = Cam();
+  if (c.observer == nullptr) return status;
+  CamCallReport report{&c.current, status, value, 0, {}, outputText};
+  for (int64_t output : outputs) {
+    if (report.outputCount == static_cast<int>(std::size(report.outputs))) break;
+    report.outputs[report.outputCount++] = output;
+  }
+  c.observer(c.observerContext, report);
+  return status;
 }
 
 // A text argument as the record keeps it (cut at the settings text size).
@@ -90,7 +115,9 @@ int32_t Answer(int32_t injected, int32_t own) { return own == 0 && injected > 0 
 int32_t ImageWidth(const Settings& s) { return (s.roix2 - s.roix1 + 1) / s.hbin; }
 int32_t ImageHeight(const Settings& s) { return (s.roiy2 - s.roiy1 + 1) / s.vbin; }
 
-SceneView ViewOf(const Settings& s) { return {s.roix1 - 1, s.roiy1 - 1, s.hbin, s.vbin, s.exposureMs}; }
+SceneView ViewOf(const Settings& s, int32_t exposureScale) {
+  return {s.roix1 - 1, s.roiy1 - 1, s.hbin, s.vbin, s.exposureMs, exposureScale};
+}
 
 // The settings text: four integers separated by commas, spaces allowed around each.
 bool ParseSettingsText(const char* text, int32_t* delayMs, int32_t* exposureMs) {
@@ -131,16 +158,14 @@ void UpdatePicture() {
 }
 
 template <typename Pixel>
-int32_t ReadImage(CamEntry entry, int32_t zero, int32_t width, int32_t height, Pixel* pixels, int shift) {
-  const int32_t injected = Enter(entry, {zero, width, height});
-  if (injected < 0) return injected;
+int32_t ReadImage(int32_t width, int32_t height, Pixel* pixels, int shift) {
   Camera& c = Cam();
   if (!c.boardOpen) return kSimCamBoardClosed;
   if (pixels == nullptr) return kSimCamBadArgument;
   if (width != ImageWidth(c.settings) || height != ImageHeight(c.settings)) return kSimCamSizeMismatch;
   UpdatePicture();
   if (c.noPicture || c.picture != Picture::Ready) return kReadoutNoPicture;
-  const SceneView view = ViewOf(c.settings);
+  const SceneView view = ViewOf(c.settings, c.exposureScale);
   if (c.sceneCacheWidth != width || c.sceneCacheHeight != height ||
       std::memcmp(&c.sceneCacheView, &view, sizeof view) != 0) {
     c.sceneCache.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -159,37 +184,27 @@ int32_t ReadImage(CamEntry entry, int32_t zero, int32_t width, int32_t height, P
     for (int32_t y = 0; y < height; ++y) {
       for (int32_t x = 0; x < width; ++x) {
         const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
-        const int32_t value = scene[at] + SceneNoise(c.frame, x, y, c.noise);
+        const int32_t value = scene[at] + SceneNoise(c.noiseSeed, c.frame, x, y, c.noise);
         pixels[at] = static_cast<Pixel>(std::clamp(value, 0, kSimCamFullScale) >> shift);
       }
     }
   }
   ++c.frame;
   c.picture = Picture::None;  // the board's buffer is read out
-  return Answer(injected, 0);
+  return 0;
 }
 
-}  // namespace
-
-// ---------------------------------------------------------------- driver entries
-
-extern "C" {
-
-int32_t DRIVER_CALL PREPARE_BOARD(int32_t zero) { return Enter(CamEntry::PrepareBoard, {zero}); }
-
-int32_t DRIVER_CALL INIT_BOARD(int32_t mode) {
-  const int32_t injected = Enter(CamEntry::InitBoard, {mode});
-  if (injected < 0) return injected;
+// What each entry does once the call is recorded and no negative status was injected; each
+// answers its own status, which Answer then combines with an injected positive one.
+int32_t InitBoard(int32_t mode) {
   Camera& c = Cam();
   if (mode != kBoardOpen && mode != kBoardClose) return kSimCamBadArgument;
   c.boardOpen = mode == kBoardOpen;
   c.picture = Picture::None;
-  return Answer(injected, 0);
+  return 0;
 }
 
-int32_t DRIVER_CALL GET_IMAGE_SIZE(int32_t* width, int32_t* height) {
-  const int32_t injected = Enter(CamEntry::GetImageSize);
-  if (injected < 0) return injected;
+int32_t ImageSize(int32_t* width, int32_t* height) {
   Camera& c = Cam();
   if (width == nullptr || height == nullptr) return kSimCamBadArgument;
   const bool overridden = c.sizeOverride && c.sizeCallsSinceOverride >= c.sizeOverrideFrom;
@@ -201,36 +216,20 @@ int32_t DRIVER_CALL GET_IMAGE_SIZE(int32_t* width, int32_t* height) {
     *width = ImageWidth(c.settings);
     *height = ImageHeight(c.settings);
   }
-  return Answer(injected, 0);
+  return 0;
 }
 
-double DRIVER_CALL GET_DELAY_TIME(void) {
-  Enter(CamEntry::GetDelayTime);
-  const Camera& c = Cam();
-  return c.timingOverride ? c.delayOverride : c.settings.delayMs * 1000.0;
-}
-
-double DRIVER_CALL GET_EXPOSURE_TIME(void) {
-  Enter(CamEntry::GetExposureTime);
-  const Camera& c = Cam();
-  return c.timingOverride ? c.exposureOverride : c.settings.exposureMs * 1000.0;
-}
-
-int32_t DRIVER_CALL RUN_COC(int32_t mode) {
-  const int32_t injected = Enter(CamEntry::RunCoc, {mode});
-  if (injected < 0) return injected;
+int32_t RunCoc(int32_t mode) {
   Camera& c = Cam();
   if (!c.boardOpen) return kSimCamBoardClosed;
   if (mode != 4) return kSimCamBadArgument;  // single picture is the only mode simulated
   c.picture = Picture::Exposing;
   c.exposureStart = GetTickCount();
   c.exposureLength = static_cast<uint32_t>(c.settings.delayMs) + static_cast<uint32_t>(c.settings.exposureMs);
-  return Answer(injected, 0);
+  return 0;
 }
 
-int32_t DRIVER_CALL GET_IMAGE_STATUS(int32_t* picstat) {
-  const int32_t injected = Enter(CamEntry::GetImageStatus);
-  if (injected < 0) return injected;
+int32_t ImageStatus(int32_t* picstat) {
   Camera& c = Cam();
   if (!c.boardOpen) return kSimCamBoardClosed;
   if (picstat == nullptr) return kSimCamBadArgument;
@@ -238,25 +237,11 @@ int32_t DRIVER_CALL GET_IMAGE_STATUS(int32_t* picstat) {
   // Bit value 2: a picture is on its way; bit value 1: a finished picture waits to be read.
   const bool pending = c.pollStuck || c.picture == Picture::Exposing;
   *picstat = (pending ? kPicstatPictureNotReady : 0) | (c.picture == Picture::Ready ? 1 : 0);
-  return Answer(injected, 0);
+  return 0;
 }
 
-int32_t DRIVER_CALL READ_IMAGE_12BIT(int32_t zero, int32_t width, int32_t height, uint16_t* pixels) {
-  return ReadImage(CamEntry::ReadImage12, zero, width, height, pixels, 0);
-}
-
-int32_t DRIVER_CALL READ_IMAGE_8BIT(int32_t zero, int32_t width, int32_t height, uint8_t* pixels) {
-  return ReadImage(CamEntry::ReadImage8, zero, width, height, pixels, 4);
-}
-
-int32_t DRIVER_CALL STOP_COC(int32_t zero) { return Enter(CamEntry::StopCoc, {zero}); }
-
-int32_t DRIVER_CALL CLOSE_BOARD(void) { return Enter(CamEntry::CloseBoard); }
-
-int32_t DRIVER_CALL READ_SETTINGS(int32_t* mode, int32_t* trig, int32_t* roix1, int32_t* roix2, int32_t* roiy1,
-                                  int32_t* roiy2, int32_t* hbin, int32_t* vbin, char* text, int32_t textSize) {
-  const int32_t injected = Enter(CamEntry::ReadSettings, {textSize});
-  if (injected < 0) return injected;
+int32_t ReadSettings(int32_t* mode, int32_t* trig, int32_t* roix1, int32_t* roix2, int32_t* roiy1, int32_t* roiy2,
+                     int32_t* hbin, int32_t* vbin, char* text, int32_t textSize) {
   for (const int32_t* out : {mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin})
     if (out == nullptr) return kSimCamBadArgument;
   if (text == nullptr && textSize > 0) return kSimCamBadArgument;
@@ -274,14 +259,11 @@ int32_t DRIVER_CALL READ_SETTINGS(int32_t* mode, int32_t* trig, int32_t* roix1, 
     std::memcpy(text, s.text.data(), copied);
     text[copied] = '\0';
   }
-  return Answer(injected, 0);
+  return 0;
 }
 
-int32_t DRIVER_CALL WRITE_SETTINGS(int32_t mode, int32_t trig, int32_t roix1, int32_t roix2, int32_t roiy1,
-                                   int32_t roiy2, int32_t hbin, int32_t vbin, const char* text) {
-  const int32_t injected =
-      Enter(CamEntry::WriteSettings, {mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin}, TextArgument(text));
-  if (injected < 0) return injected;
+int32_t WriteSettings(int32_t mode, int32_t trig, int32_t roix1, int32_t roix2, int32_t roiy1, int32_t roiy2,
+                      int32_t hbin, int32_t vbin, const char* text) {
   if (text == nullptr) return kSimCamBadArgument;
   Settings next{mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin, {}, 0, 0};
   if (!ValidBinning(hbin) || !ValidBinning(vbin) || !ValidRegion(roix1, roix2, kSimCamSensorWidth, hbin) ||
@@ -289,13 +271,99 @@ int32_t DRIVER_CALL WRITE_SETTINGS(int32_t mode, int32_t trig, int32_t roix1, in
     return kSimCamSettingsRefused;
   next.text = text;
   Cam().settings = std::move(next);
-  return Answer(injected, 0);
+  return 0;
+}
+
+// The status an entry answers: an injected negative one at once, else its own work's status
+// combined with an injected positive one.
+template <typename Work>
+int32_t Run(int32_t injected, Work work) {
+  return injected < 0 ? injected : Answer(injected, work());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- driver entries
+
+extern "C" {
+
+int32_t DRIVER_CALL PREPARE_BOARD(int32_t zero) {
+  return Leave(Run(Enter(CamEntry::PrepareBoard, {zero}), [] { return 0; }));
+}
+
+int32_t DRIVER_CALL INIT_BOARD(int32_t mode) {
+  return Leave(Run(Enter(CamEntry::InitBoard, {mode}), [&] { return InitBoard(mode); }));
+}
+
+int32_t DRIVER_CALL GET_IMAGE_SIZE(int32_t* width, int32_t* height) {
+  const int32_t status = Run(Enter(CamEntry::GetImageSize), [&] { return ImageSize(width, height); });
+  if (status < 0 || width == nullptr || height == nullptr) return Leave(status);
+  return Leave(status, {*width, *height});
+}
+
+double DRIVER_CALL GET_DELAY_TIME(void) {
+  Enter(CamEntry::GetDelayTime);
+  const Camera& c = Cam();
+  const double value = c.timingOverride ? c.delayOverride : c.settings.delayMs * 1000.0;
+  Leave(0, {}, nullptr, value);
+  return value;
+}
+
+double DRIVER_CALL GET_EXPOSURE_TIME(void) {
+  Enter(CamEntry::GetExposureTime);
+  const Camera& c = Cam();
+  const double value = c.timingOverride ? c.exposureOverride : c.settings.exposureMs * 1000.0;
+  Leave(0, {}, nullptr, value);
+  return value;
+}
+
+int32_t DRIVER_CALL RUN_COC(int32_t mode) {
+  return Leave(Run(Enter(CamEntry::RunCoc, {mode}), [&] { return RunCoc(mode); }));
+}
+
+int32_t DRIVER_CALL GET_IMAGE_STATUS(int32_t* picstat) {
+  const int32_t status = Run(Enter(CamEntry::GetImageStatus), [&] { return ImageStatus(picstat); });
+  if (status < 0 || picstat == nullptr) return Leave(status);
+  return Leave(status, {*picstat});
+}
+
+int32_t DRIVER_CALL READ_IMAGE_12BIT(int32_t zero, int32_t width, int32_t height, uint16_t* pixels) {
+  return Leave(Run(Enter(CamEntry::ReadImage12, {zero, width, height}),
+                   [&] { return ReadImage(width, height, pixels, 0); }));
+}
+
+int32_t DRIVER_CALL READ_IMAGE_8BIT(int32_t zero, int32_t width, int32_t height, uint8_t* pixels) {
+  return Leave(Run(Enter(CamEntry::ReadImage8, {zero, width, height}),
+                   [&] { return ReadImage(width, height, pixels, 4); }));
+}
+
+int32_t DRIVER_CALL STOP_COC(int32_t zero) {
+  return Leave(Run(Enter(CamEntry::StopCoc, {zero}), [] { return 0; }));
+}
+
+int32_t DRIVER_CALL CLOSE_BOARD(void) { return Leave(Run(Enter(CamEntry::CloseBoard), [] { return 0; })); }
+
+int32_t DRIVER_CALL READ_SETTINGS(int32_t* mode, int32_t* trig, int32_t* roix1, int32_t* roix2, int32_t* roiy1,
+                                  int32_t* roiy2, int32_t* hbin, int32_t* vbin, char* text, int32_t textSize) {
+  const int32_t status = Run(Enter(CamEntry::ReadSettings, {textSize}), [&] {
+    return ReadSettings(mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin, text, textSize);
+  });
+  if (status < 0) return Leave(status);
+  // Written only when every output is there; the text only when its buffer has room.
+  return Leave(status, {*mode, *trig, *roix1, *roix2, *roiy1, *roiy2, *hbin, *vbin}, textSize > 0 ? text : nullptr);
+}
+
+int32_t DRIVER_CALL WRITE_SETTINGS(int32_t mode, int32_t trig, int32_t roix1, int32_t roix2, int32_t roiy1,
+                                   int32_t roiy2, int32_t hbin, int32_t vbin, const char* text) {
+  return Leave(Run(Enter(CamEntry::WriteSettings, {mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin}, TextArgument(text)),
+                   [&] { return WriteSettings(mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin, text); }));
 }
 
 int32_t DRIVER_CALL SETTINGS_DIALOG(void* parentWindow, int32_t zero, const char* title) {
   // The stand-in shows no window: the call is recorded and the settings stay as they are.
-  return Enter(CamEntry::SettingsDialog, {static_cast<int64_t>(reinterpret_cast<intptr_t>(parentWindow)), zero},
-               TextArgument(title));
+  return Leave(Run(Enter(CamEntry::SettingsDialog,
+                         {static_cast<int64_t>(reinterpret_cast<intptr_t>(parentWindow)), zero}, TextArgument(title)),
+                   [] { return 0; }));
 }
 
 }  // extern "C"
@@ -358,6 +426,47 @@ void SimCamSetNoise(int amplitude) {
   Cam().frame = 0;
 }
 
+void SimCamSetNoiseSeed(uint32_t seed) {
+  Cam().noiseSeed = seed;
+  Cam().frame = 0;
+}
+
+bool SimCamSetExposureScale(int32_t thousandths) {
+  if (thousandths < 0 || thousandths > kSimCamMaxExposureScale) return false;
+  Cam().exposureScale = thousandths;
+  return true;
+}
+
+void SimCamClearFaults() {
+  Camera& c = Cam();
+  c.injected.clear();
+  c.pollStuck = false;
+  c.noPicture = false;
+  c.sizeOverride = false;
+  c.timingOverride = false;
+}
+
+int32_t SimCamInjectedStatus(CamEntry entry) {
+  const auto found = Cam().injected.find(static_cast<int>(entry));
+  return found != Cam().injected.end() ? found->second : 0;
+}
+
+CamBenchState SimCamState() {
+  const Camera& c = Cam();
+  const CamPicture picture = c.picture == Picture::Exposing ? CamPicture::Exposing
+                             : c.picture == Picture::Ready  ? CamPicture::Ready
+                                                            : CamPicture::None;
+  return {c.boardOpen,      picture,          c.pollStuck,        c.noPicture,       c.sizeOverride,
+          c.overrideWidth,  c.overrideHeight, c.sizeOverrideFrom, c.sizeCallsSinceOverride,
+          c.timingOverride, c.delayOverride,  c.exposureOverride, c.noise,           c.noiseSeed,
+          c.exposureScale};
+}
+
+void SimCamSetCallObserver(SimCamCallObserver observer, void* context) {
+  Cam().observer = observer;
+  Cam().observerContext = observer != nullptr ? context : nullptr;
+}
+
 CamSettings SimCamSettings() {
   const Settings& s = Cam().settings;
   return {s.mode, s.trig, s.roix1, s.roix2, s.roiy1, s.roiy2, s.hbin, s.vbin, s.text};
@@ -369,5 +478,5 @@ int32_t SimCamExposureMilliseconds() { return Cam().settings.exposureMs; }
 uint16_t SimCamExpectedPixel(int32_t x, int32_t y) {
   const Settings& s = Cam().settings;
   if (x >= ImageWidth(s) || y >= ImageHeight(s)) return 0;
-  return ScenePixel(ViewOf(s), x, y);
+  return ScenePixel(ViewOf(s, Cam().exposureScale), x, y);
 }

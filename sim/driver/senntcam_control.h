@@ -48,7 +48,8 @@ inline constexpr int32_t kSimCamSettingsRefused = -5;      // binning, region or
 inline constexpr size_t kSimCamMaxRecordedCalls = 1000000;
 
 // Back to a closed board with default settings (full sensor, binning 1, exposure 10 ms,
-// delay 0), no injected faults, no noise, and an empty call record.
+// delay 0), no injected faults, no noise (seed 0), the nominal exposure scale, an empty call
+// record and no call observer.
 SIMCAM_CONTROL void SimCamReset();
 
 // Calls made so far, oldest first; the ordinals alone for comparing with a call order.
@@ -77,8 +78,70 @@ SIMCAM_CONTROL void SimCamSetNoPicture(bool noPicture);
 SIMCAM_CONTROL void SimCamOverrideImageSize(int32_t width, int32_t height, int fromCall = 0);
 SIMCAM_CONTROL void SimCamClearImageSizeOverride();
 // Gaussian-like pixel noise of the given amplitude (standard deviation in counts, 0 = off),
-// from a fixed seed: the n-th picture after this call always carries the same noise.
+// from the current seed: the n-th picture after this call always carries the same noise.
 SIMCAM_CONTROL void SimCamSetNoise(int amplitude);
+// The seed of the noise (0 after a reset). Each seed gives its own sequence of noise pictures,
+// counted again from this call; seed 0 is the sequence SimCamSetNoise gives after a reset.
+SIMCAM_CONTROL void SimCamSetNoiseSeed(uint32_t seed);
+// How strongly the sensor answers the light, in thousandths: the signal (not the bias) is scaled
+// by it on top of the exposure time. 1000 after a reset; 0 leaves only the bias. False, and
+// nothing changed, outside 0 to kSimCamMaxExposureScale.
+inline constexpr int32_t kSimCamNominalExposureScale = 1000;
+inline constexpr int32_t kSimCamMaxExposureScale = 1000000;
+SIMCAM_CONTROL bool SimCamSetExposureScale(int32_t thousandths);
+// Every armed fault back to normal work: injected statuses, the stuck poll, the missing
+// picture, the size override and the timing override. Settings, noise and scale stay.
+SIMCAM_CONTROL void SimCamClearFaults();
+// The status injected for an entry with SimCamFailEntry, 0 for none.
+SIMCAM_CONTROL int32_t SimCamInjectedStatus(CamEntry entry);
+
+// What is armed and how the camera stands, for showing it to a person.
+enum class CamPicture : int { None = 0, Exposing = 1, Ready = 2 };
+struct CamBenchState {
+  bool boardOpen;
+  CamPicture picture;              // the board's single picture
+  bool pollStuck, noPicture;
+  bool sizeOverride;
+  int32_t overrideWidth, overrideHeight;
+  int sizeOverrideFrom;            // the GET_IMAGE_SIZE call (0-based) the override starts at
+  int sizeCallsSinceOverride;      // GET_IMAGE_SIZE calls since it was set
+  bool timingOverride;
+  double delayOverride, exposureOverride;  // microseconds
+  int noise;                       // amplitude, 0 = off
+  uint32_t noiseSeed;
+  int32_t exposureScale;           // thousandths
+};
+SIMCAM_CONTROL CamBenchState SimCamState();
+
+// An entry's call once it has answered, for a watcher of the driver (a trace). Outputs are
+// what the entry wrote: width and height (GET_IMAGE_SIZE), picstat (GET_IMAGE_STATUS) or the
+// eight settings and the text (READ_SETTINGS); none when it failed.
+struct CamCallReport {
+  const CamCall* call;     // the entry and its arguments, as the record keeps them
+  int32_t status;          // what it answered (0 for the timing entries)
+  double value;            // the timing entries: the microseconds they answered
+  int outputCount;
+  int64_t outputs[8];
+  const char* outputText;  // READ_SETTINGS's text, else null
+};
+// Called after every entry, before it returns to its caller. The observer must not call the
+// driver's entries. Null stops it; a reset removes it too.
+using SimCamCallObserver = void (*)(void* context, const CamCallReport& report);
+SIMCAM_CONTROL void SimCamSetCallObserver(SimCamCallObserver observer, void* context);
+// The entries by the names the driver's maker gives them, in ordinal order.
+struct CamEntryName {
+  CamEntry entry;
+  const char* name;
+};
+inline constexpr CamEntryName kSimCamEntryNames[] = {
+    {CamEntry::InitBoard, "INIT_BOARD"},           {CamEntry::PrepareBoard, "PREPARE_BOARD"},
+    {CamEntry::GetImageSize, "GET_IMAGE_SIZE"},    {CamEntry::GetImageStatus, "GET_IMAGE_STATUS"},
+    {CamEntry::RunCoc, "RUN_COC"},                 {CamEntry::StopCoc, "STOP_COC"},
+    {CamEntry::WriteSettings, "WRITE_SETTINGS"},   {CamEntry::ReadImage8, "READ_IMAGE_8BIT"},
+    {CamEntry::ReadImage12, "READ_IMAGE_12BIT"},   {CamEntry::SettingsDialog, "SETTINGS_DIALOG"},
+    {CamEntry::CloseBoard, "CLOSE_BOARD"},         {CamEntry::GetDelayTime, "GET_DELAY_TIME"},
+    {CamEntry::GetExposureTime, "GET_EXPOSURE_TIME"}, {CamEntry::ReadSettings, "READ_SETTINGS"},
+};
 
 // Current settings as the driver holds them. The region is in sensor pixels, 1-based and
 // inclusive; binning is 1, 2, 4 or 8. The text reads "delay, exposure, a, b": four integers,
