@@ -40,9 +40,9 @@ int32_t TakeCheckedPicture(PixelBuffer* buffer, int32_t* width, int32_t* height)
 }
 
 // Makes the wave (width rows, height columns) and lets fill write its data while the handle
-// is locked. Returns MakeWaveMD's code, or kErrPictureFailed when the host gives no data address.
-// A wave the host reports made without handing back its handle (kErrNullHandle from MakeWaveMD)
-// is never touched.
+// is locked. Returns MakeWaveMD's code, or kErrPictureFailed when the wave gives no data address
+// (a block too short for its header, or none from the host). A wave the host reports made
+// without handing back its handle (kErrNullHandle from MakeWaveMD) is never touched.
 template <typename Fill>
 int32_t StoreInWave(const char* waveName, int32_t typeCode, int32_t width, int32_t height, Fill fill) {
   int32_t dimensionSizes[kPictureDimensionListEntries] = {};
@@ -62,10 +62,10 @@ int32_t StoreInWave(const char* waveName, int32_t typeCode, int32_t width, int32
   return 0;
 }
 
-// Whether a failure of StoreInWave is the host refusing the wave, which leaves the result
-// unwritten, rather than one the module found: a made wave without a handle is the module's
-// finding, written into the result like the picture's own failures.
-bool HostRefusedWave(int32_t stored) { return stored != kErrNullHandle; }
+// Whether a failure of StoreInWave leaves the result unwritten, as the host's refusals of the
+// wave do; a made wave without a handle is the module's own finding, written into the result
+// like the picture's own failures.
+bool ResultStaysUnwritten(int32_t stored) { return stored != kErrNullHandle; }
 
 }  // namespace
 
@@ -95,7 +95,7 @@ extern "C" int32_t QV_TakePicture_12(void* parameterBlock) {
                                      [&](char* data) { std::memcpy(data, buffer.pixels, bytes); });
   DisposeHandle(nameH);
   if (stored != 0) {
-    if (!HostRefusedWave(stored)) params->result = stored;  // a host's refusal leaves the result unwritten
+    if (!ResultStaysUnwritten(stored)) params->result = stored;
     return stored;
   }
   params->result = 0.0;
@@ -131,7 +131,7 @@ extern "C" int32_t QV_TakePicture_8(void* parameterBlock) {
   });
   DisposeHandle(nameH);
   if (stored != 0) {
-    if (!HostRefusedWave(stored)) params->result = stored;
+    if (!ResultStaysUnwritten(stored)) params->result = stored;
     return stored;
   }
   params->result = 0.0;
