@@ -452,14 +452,32 @@ int32_t SimCamInjectedStatus(CamEntry entry) {
 }
 
 CamBenchState SimCamState() {
+  UpdatePicture();  // an exposure whose time has passed is a picture waiting, as the entries see it
   const Camera& c = Cam();
   const CamPicture picture = c.picture == Picture::Exposing ? CamPicture::Exposing
                              : c.picture == Picture::Ready  ? CamPicture::Ready
                                                             : CamPicture::None;
-  return {c.boardOpen,      picture,          c.pollStuck,        c.noPicture,       c.sizeOverride,
-          c.overrideWidth,  c.overrideHeight, c.sizeOverrideFrom, c.sizeCallsSinceOverride,
-          c.timingOverride, c.delayOverride,  c.exposureOverride, c.noise,           c.noiseSeed,
-          c.exposureScale};
+  CamBenchState state{};
+  state.boardOpen = c.boardOpen;
+  state.imageWidth = ImageWidth(c.settings);
+  state.imageHeight = ImageHeight(c.settings);
+  state.delayMs = c.settings.delayMs;
+  state.exposureMs = c.settings.exposureMs;
+  state.picture = picture;
+  state.pollStuck = c.pollStuck;
+  state.noPicture = c.noPicture;
+  state.sizeOverride = c.sizeOverride;
+  state.overrideWidth = c.overrideWidth;
+  state.overrideHeight = c.overrideHeight;
+  state.sizeOverrideFrom = c.sizeOverrideFrom;
+  state.sizeCallsSinceOverride = c.sizeCallsSinceOverride;
+  state.timingOverride = c.timingOverride;
+  state.delayOverride = c.delayOverride;
+  state.exposureOverride = c.exposureOverride;
+  state.noise = c.noise;
+  state.noiseSeed = c.noiseSeed;
+  state.exposureScale = c.exposureScale;
+  return state;
 }
 
 void SimCamSetCallObserver(SimCamCallObserver observer, void* context) {

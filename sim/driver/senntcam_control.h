@@ -99,6 +99,8 @@ SIMCAM_CONTROL int32_t SimCamInjectedStatus(CamEntry entry);
 enum class CamPicture : int { None = 0, Exposing = 1, Ready = 2 };
 struct CamBenchState {
   bool boardOpen;
+  int32_t imageWidth, imageHeight;  // what the settings give (GET_IMAGE_SIZE without override)
+  int32_t delayMs, exposureMs;      // read from the settings text
   CamPicture picture;              // the board's single picture
   bool pollStuck, noPicture;
   bool sizeOverride;

@@ -108,6 +108,7 @@ int Host::Version() const { return state_->options.version; }
 const std::vector<Exchange>& Host::Exchanges() const { return state_->exchanges; }
 void Host::ClearExchanges() { state_->exchanges.clear(); }
 void Host::SetScriptedAnswer(ScriptedAnswer answer) { state_->scripted = std::move(answer); }
+void Host::SetObserver(HostObserver observer) { state_->observer = std::move(observer); }
 int Host::HostFieldViolations() const { return state_->hostFieldViolations; }
 
 HostWord Host::FunctionAddress(int index) const {
@@ -202,7 +203,16 @@ HostWord Host::SendToModule(int message, std::span<const HostWord> items) {
     ++s.hostFieldViolations;
     WriteHostFields(r);
   }
-  return r->result;
+  const HostWord answer = r->result;
+  if (s.observer) {
+    HostEvent event;
+    event.kind = HostEvent::MessageToModule;
+    event.message = message;
+    event.items = items.first(count);
+    event.result = answer;
+    s.observer(event);
+  }
+  return answer;
 }
 
 bool Host::Call(const std::string& function, const std::vector<Argument>& args, CallOutcome* outcome,
@@ -287,6 +297,13 @@ bool Host::Call(const std::string& function, const std::vector<Argument>& args, 
   }
   std::memcpy(block + offset, kResultSentinel, kResultBytes);
 
+  if (s.observer) {
+    HostEvent event;
+    event.kind = HostEvent::CallStarts;
+    event.function = &decl;
+    event.args = &args;
+    s.observer(event);
+  }
   auto entry = reinterpret_cast<ExternalFunctionProc>(address);
   outcome->errorCode = entry(block);
 
@@ -299,6 +316,14 @@ bool Host::Call(const std::string& function, const std::vector<Argument>& args, 
   }
   outcome->resultWritten = std::memcmp(block + offset, kResultSentinel, kResultBytes) != 0;
   if (outcome->resultWritten) std::memcpy(&outcome->result, block + offset, sizeof(double));
+  if (s.observer) {
+    HostEvent event;
+    event.kind = HostEvent::CallReturns;
+    event.function = &decl;
+    event.args = &args;
+    event.outcome = outcome;
+    s.observer(event);
+  }
   return true;
 }
 
@@ -332,6 +357,14 @@ int32_t HostCallback(IORecHandle ioRecHandle) {
       !AnswerSupportMessage(s, exchange.message, exchange.items, &result))
     result = kErrUnknownMessage;
   exchange.result = result;
+  if (s.observer) {
+    HostEvent event;
+    event.kind = HostEvent::ModuleRequest;
+    event.message = exchange.message;
+    event.items = exchange.items;
+    event.result = result;
+    s.observer(event);
+  }
   s.exchanges.push_back(std::move(exchange));
   if (RecordBytes(ioRecHandle) >= kRecordHeaderSize) RecordPtr(ioRecHandle)->result = result;
   return 0;

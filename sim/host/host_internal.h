@@ -56,6 +56,7 @@ struct Host::State {
   std::vector<HostWord> functionAddresses;
   std::vector<Exchange> exchanges;
   ScriptedAnswer scripted;
+  HostObserver observer;
   std::map<std::string, int32_t> refusedNames;  // upper-cased names
   std::unique_ptr<Folder> root;
   Folder* current = nullptr;

@@ -8,8 +8,10 @@
 #include <iostream>
 #include <string>
 
+#include "sim/host/camera_commands.h"
 #include "sim/host/module_loader.h"
 #include "sim/host/script.h"
+#include "sim/host/trace.h"
 
 #ifndef QUORSIM_DEFAULT_MODULE
 #define QUORSIM_DEFAULT_MODULE ""
@@ -21,18 +23,27 @@ constexpr int kUsageError = 2;
 
 void PrintUsage(FILE* stream) {
   std::fprintf(stream,
-               "usage: quorsim [--module PATH] [--version N] [--version-file FILE] [--record-size N]\n"
-               "               [--out DIR] [--keep-going] [--scramble] [SCRIPT]\n"
+               "usage: quorsim [--module PATH] [--version N] [--version-file FILE]\n"
+               "               [--record-size N] [--out DIR] [--keep-going] [--scramble]\n"
+               "               [--trace] [SCRIPT]\n"
                "\n"
                "Loads a module into the simulated Quor host and runs SCRIPT (standard input if\n"
                "SCRIPT is missing or -). Each script line is one of:\n"
                "  FUNCTION(ARG, ...)     call a function the module declares; arguments are\n"
                "                         numbers (1, -1.5, 1e3, nan, inf), \"texts\" or null\n"
                "  waves                  list the waves of the current data folder\n"
-               "  info NAME              dimensions, type, minimum, maximum and mean of a wave\n"
+               "  info NAME              dimensions, type, minimum, maximum and mean of a wave,\n"
+               "                         and a line of 16 histogram bins over minimum..maximum\n"
                "  savepng NAME FILE      save an unsigned 8- or 16-bit wave as a grey PNG\n"
+               "  savepng NAME FILE stretch [LOW HIGH]\n"
+               "                         save a real numeric wave with its minimum..maximum (or\n"
+               "                         LOW..HIGH) stretched over the PNG's full range: 8-bit\n"
+               "                         waves as 8-bit grey, the others as 16-bit\n"
                "  print TEXT             print the text\n"
-               "Blank lines and lines starting with # are skipped.\n"
+               "  trace on|off           switch the trace on or off (see --trace)\n"
+               "%s"
+               "Blank lines and lines starting with # are skipped. A function that fails prints\n"
+               "its error code with what it means; negative codes are the camera driver's.\n"
                "\n"
                "  --module PATH       the module (default: Ombrel.so beside quorsim, Ombrel.dll\n"
                "                      beside Quor.exe)\n"
@@ -44,10 +55,17 @@ void PrintUsage(FILE* stream) {
                "  --out DIR           folder for files that savepng writes (default .)\n"
                "  --keep-going        go on after a failed call or a refused command\n"
                "  --scramble          move every unlocked memory block on each host call\n"
+               "  --trace             trace to standard error, a line each as it happens:\n"
+               "                      every message between host and module (code, name,\n"
+               "                      items, answer), every function call and return, every\n"
+               "                      camera driver entry with its arguments and status; the\n"
+               "                      status polls of a picture's wait as one line (polls,\n"
+               "                      milliseconds, the last answer)\n"
                "\n"
                "Exit status: 0 all lines ran; 1 a function returned an error or a command was\n"
                "refused; 2 a line could not run (syntax, unknown name, wrong arguments) or the\n"
-               "module could not be loaded.\n");
+               "module could not be loaded.\n",
+               quorsim::kCameraUsage);
 }
 
 std::string DefaultModulePath() {
@@ -71,6 +89,7 @@ int main(int argc, char** argv) {
   quorsim::ScriptOptions scriptOptions;
   std::string modulePath;
   std::string scriptPath;
+  bool trace = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](const char* name) -> const char* {
@@ -103,6 +122,8 @@ int main(int argc, char** argv) {
       scriptOptions.keepGoing = true;
     } else if (arg == "--scramble") {
       hostOptions.scramble = true;
+    } else if (arg == "--trace") {
+      trace = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "quorsim: unknown option %s (try --help)\n", arg.c_str());
       return kUsageError;
@@ -134,13 +155,19 @@ int main(int argc, char** argv) {
   }
 
   quorsim::Host host(hostOptions);
+  // One trace for the whole run, so that loading and unloading the module show in it too.
+  quorsim::Tracer tracer;
+  if (trace) quorsim::StartTrace(tracer, host, stderr);
+  scriptOptions.tracer = &tracer;
   std::string error;
   if (!host.Load(modulePath, &error)) {
+    quorsim::StopTrace(tracer);
     std::fprintf(stderr, "quorsim: %s\n", error.c_str());
     return kUsageError;
   }
   int status = quorsim::RunScript(host, *script, scriptOptions, stdout, stderr);
   host.Unload();
+  quorsim::StopTrace(tracer);
   std::fflush(stdout);
   return status;
 }

@@ -1,9 +1,14 @@
 // Saves image waves as grey PNG files, written directly around zlib's compress and crc32:
-// unsigned 8-bit waves as 8-bit grey, unsigned 16-bit waves as 16-bit grey. Dimension 0 runs along an image row, dimension 1 down the rows.
+// unsigned 8-bit waves as 8-bit grey, unsigned 16-bit waves as 16-bit grey, as they are or with
+// a range of values stretched over the PNG's full range (then any real numeric wave). Dimension
+// 0 runs along an image row, dimension 1 down the rows.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
+#include "sim/host/host_internal.h"
 #include "sim/host/script.h"
 
 #ifdef QUORSIM_HAVE_PNG
@@ -76,7 +81,107 @@ bool EncodeGreyPng(const uint8_t* data, uint32_t width, uint32_t height, int bit
 }
 #endif
 
+// Width and height of a wave of one or two dimensions with points, and whether its data holds
+// them at this many bytes a pixel.
+bool ImageShape(const WaveView& wave, size_t bytesPerPixel, uint32_t* width, uint32_t* height, std::string* error) {
+  if (wave.dimensions.empty() || wave.dimensions.size() > 2) {
+    *error = "only waves of one or two dimensions with points can be saved as PNG";
+    return false;
+  }
+  *width = static_cast<uint32_t>(std::max(wave.dimensions[0], 0));
+  *height = wave.dimensions.size() == 2 ? static_cast<uint32_t>(std::max(wave.dimensions[1], 0)) : 1;
+  if (*width == 0 || *height == 0 || wave.dataBytes / bytesPerPixel / *width < *height) {
+    *error = "the wave has no pixels";
+    return false;
+  }
+  return true;
+}
+
+bool WriteFile(const std::vector<uint8_t>& bytes, const std::string& path, std::string* error) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    *error = "cannot create " + path;
+    return false;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (std::fclose(file) != 0 || !ok) {
+    *error = "cannot finish writing " + path;
+    ok = false;
+  }
+  if (!ok) std::remove(path.c_str());
+  return ok;
+}
+
+bool EncodeAndWrite(const uint8_t* pixels, uint32_t width, uint32_t height, int bitDepth, const std::string& path,
+                    std::string* error) {
+#ifdef QUORSIM_HAVE_PNG
+  std::vector<uint8_t> bytes;
+  if (!EncodeGreyPng(pixels, width, height, bitDepth, &bytes, error)) return false;
+  return WriteFile(bytes, path, error);
+#else
+  (void)pixels, (void)width, (void)height, (void)bitDepth, (void)path;
+  *error = "this quorsim was built without PNG support";
+  return false;
+#endif
+}
+
 }  // namespace
+
+uint32_t StretchedValue(double value, double low, double high, uint32_t fullScale) {
+  if (low == high) return value >= low ? fullScale : 0;
+  // Halves, so that a range as wide as the doubles themselves does not overflow; halving is
+  // exact, so the ratio is the same as of the whole values.
+  const double t = (value / 2 - low / 2) / (high / 2 - low / 2);
+  if (!(t > 0.0)) return 0;  // NaN too
+  if (t >= 1.0) return fullScale;
+  return static_cast<uint32_t>(std::floor(t * fullScale + 0.5));
+}
+
+bool SaveWavePngStretched(const WaveView& wave, const std::string& path, const PngStretch& stretch,
+                          PngStretchUsed* used, std::string* error) {
+  if (wave.type == 0 || (wave.type & 1) != 0 || WaveElementBytes(wave.type) == 0) {
+    *error = "the wave is " + WaveTypeName(wave.type) + "; only real numeric waves can be stretched into a PNG";
+    return false;
+  }
+  const size_t elementBytes = WaveElementBytes(wave.type);
+  uint32_t width = 0, height = 0;
+  if (!ImageShape(wave, elementBytes, &width, &height, error)) return false;
+  const size_t count = size_t{width} * height;
+  double low = stretch.low, high = stretch.high;
+  if (!stretch.given) {
+    low = std::numeric_limits<double>::infinity();
+    high = -low;
+    for (size_t i = 0; i < count; ++i) {
+      const double v = ReadElement(wave.data + i * elementBytes, wave.type);
+      if (!std::isfinite(v)) continue;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+    if (low > high) {
+      *error = "the wave has no finite values to stretch";
+      return false;
+    }
+  }
+  if (!std::isfinite(low) || !std::isfinite(high)) {
+    *error = "the range to stretch must be finite";
+    return false;
+  }
+  // Eight-bit waves stay eight-bit; everything else gets the sixteen bits of a PNG sample.
+  const int bitDepth = elementBytes == 1 ? 8 : 16;
+  const uint32_t fullScale = bitDepth == 8 ? 255 : 65535;
+  std::vector<uint8_t> pixels(count * (bitDepth / 8));
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t out = StretchedValue(ReadElement(wave.data + i * elementBytes, wave.type), low, high, fullScale);
+    if (bitDepth == 8) {
+      pixels[i] = static_cast<uint8_t>(out);
+    } else {
+      pixels[2 * i] = static_cast<uint8_t>(out & 0xFF);  // little-endian, as wave data
+      pixels[2 * i + 1] = static_cast<uint8_t>(out >> 8);
+    }
+  }
+  if (used != nullptr) *used = {low, high, fullScale};
+  return EncodeAndWrite(pixels.data(), width, height, bitDepth, path, error);
+}
 
 bool PngSupported() {
 #ifdef QUORSIM_HAVE_PNG
@@ -92,38 +197,10 @@ bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* err
              "; only unsigned 8-bit and unsigned 16-bit integer waves can be saved as PNG";
     return false;
   }
-  if (wave.dimensions.empty() || wave.dimensions.size() > 2) {
-    *error = "only waves of one or two dimensions with points can be saved as PNG";
-    return false;
-  }
-  const uint32_t width = static_cast<uint32_t>(wave.dimensions[0]);
-  const uint32_t height = wave.dimensions.size() == 2 ? static_cast<uint32_t>(wave.dimensions[1]) : 1;
   const int bitDepth = wave.type == kUnsigned16Type ? 16 : 8;
-  const size_t bytesPerPixel = bitDepth == 16 ? 2 : 1;
-  if (width == 0 || height == 0 || wave.dataBytes < size_t{width} * height * bytesPerPixel) {
-    *error = "the wave has no pixels";
-    return false;
-  }
-#ifdef QUORSIM_HAVE_PNG
-  std::vector<uint8_t> bytes;
-  if (!EncodeGreyPng(wave.data, width, height, bitDepth, &bytes, error)) return false;
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    *error = "cannot create " + path;
-    return false;
-  }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (std::fclose(file) != 0 || !ok) {
-    *error = "cannot finish writing " + path;
-    ok = false;
-  }
-  if (!ok) std::remove(path.c_str());
-  return ok;
-#else
-  (void)path;
-  *error = "this quorsim was built without PNG support";
-  return false;
-#endif
+  uint32_t width = 0, height = 0;
+  if (!ImageShape(wave, bitDepth / 8, &width, &height, error)) return false;
+  return EncodeAndWrite(wave.data, width, height, bitDepth, path, error);
 }
 
 }  // namespace quorsim

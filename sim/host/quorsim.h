@@ -99,6 +99,20 @@ struct CallOutcome {
   bool resultWritten = false;  // whether the function wrote the result slot
 };
 
+// One exchange as a watcher of the host sees it (quorsim's trace), at the moment it happens: a
+// request of the module once the host has answered it, a message to the module once the module
+// has answered, an external function call just before it runs and once it has returned.
+struct HostEvent {
+  enum Kind { ModuleRequest, MessageToModule, CallStarts, CallReturns } kind = ModuleRequest;
+  int message = 0;                                // ModuleRequest, MessageToModule
+  std::span<const HostWord> items;                // ModuleRequest, MessageToModule
+  HostWord result = 0;                            // ModuleRequest, MessageToModule: the answer
+  const FunctionDeclaration* function = nullptr;  // CallStarts, CallReturns
+  const std::vector<Argument>* args = nullptr;    // CallStarts, CallReturns
+  const CallOutcome* outcome = nullptr;           // CallReturns
+};
+using HostObserver = std::function<void(const HostEvent& event)>;
+
 struct WaveView {            // a wave as the host keeps it, for tests and host commands
   std::string name;
   int type = 0;                    // numeric type code
@@ -184,6 +198,8 @@ class Host {
   const std::vector<Exchange>& Exchanges() const;
   void ClearExchanges();
   void SetScriptedAnswer(ScriptedAnswer answer);
+  // The watcher of every exchange from now on (an empty one: none). It must not call the module.
+  void SetObserver(HostObserver observer);
 
   // Waves of the current data folder (root unless changed).
   bool FindWave(const std::string& name, WaveView* out) const;

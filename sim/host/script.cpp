@@ -1,5 +1,5 @@
 // Parses and runs quorsim scripts: calls of the module's declared functions with numbers and
-// quoted texts, and the host commands waves, info, savepng and print.
+// quoted texts, and the host commands waves, info, savepng, print, trace and camera.
 #include "sim/host/script.h"
 
 #include <cctype>
@@ -9,7 +9,10 @@
 #include <filesystem>
 #include <limits>
 
+#include "sim/host/camera_commands.h"
+#include "sim/host/codes.h"
 #include "sim/host/host_internal.h"
+#include "sim/host/trace.h"
 
 namespace quorsim {
 namespace {
@@ -168,6 +171,45 @@ std::string OutputPath(const ScriptOptions& options, const std::string& file) {
   return (std::filesystem::path(options.outDir) / p).string();
 }
 
+// The host commands besides print, with the number of words each takes after its name.
+struct CommandForm {
+  const char* name;
+  size_t fewestWords, mostWords;
+  const char* usage;
+};
+constexpr CommandForm kCommandForms[] = {
+    {"waves", 0, 0, "waves"},
+    {"info", 1, 1, "info NAME"},
+    {"savepng", 2, 5, "savepng NAME FILE [stretch [LOW HIGH]]"},
+    {"trace", 1, 1, "trace on|off"},
+    {"camera", 0, 4, "camera [fail|clear|poll|size|noise|scale|timing ...]"},
+};
+
+const CommandForm* FindCommandForm(const std::string& name) {
+  for (const CommandForm& form : kCommandForms)
+    if (name == form.name) return &form;
+  return nullptr;
+}
+
+// The stretch words of savepng (after NAME and FILE): none, "stretch", or "stretch LOW HIGH".
+bool ParseStretch(const std::vector<std::string>& words, bool* stretched, PngStretch* stretch, std::string* error) {
+  *stretched = words.size() > 2;
+  if (!*stretched) return true;
+  if (words[2] != "stretch" || words.size() == 4) {
+    *error = "usage: savepng NAME FILE [stretch [LOW HIGH]]";
+    return false;
+  }
+  if (words.size() == 5) {
+    stretch->given = true;
+    if (!ParseNumber(words[3], &stretch->low) || !ParseNumber(words[4], &stretch->high) ||
+        !std::isfinite(stretch->low) || !std::isfinite(stretch->high)) {
+      *error = "savepng: LOW and HIGH of stretch must be finite numbers";
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string DimensionText(const WaveView& wave) {
   if (wave.dimensions.empty()) return "0 points";
   std::string text;
@@ -214,6 +256,45 @@ std::string WaveSummary(const WaveView& wave, bool withStatistics) {
   return text + stats;
 }
 
+std::string WaveHistogram(const WaveView& wave) {
+  constexpr size_t kBins = 16;
+  const size_t elementBytes = WaveElementBytes(wave.type);
+  if (wave.type == 0 || elementBytes == 0) return {};
+  const size_t perPoint = (wave.type & 1) ? 2 : 1;
+  const size_t points = wave.dataBytes / (elementBytes * perPoint);
+  const int baseType = wave.type & ~1;
+  double minimum = std::numeric_limits<double>::infinity();
+  double maximum = -minimum;
+  size_t counted = 0;
+  for (size_t i = 0; i < points; ++i) {
+    const double v = ReadElement(wave.data + i * perPoint * elementBytes, baseType);
+    if (!std::isfinite(v)) continue;
+    minimum = std::min(minimum, v);
+    maximum = std::max(maximum, v);
+    ++counted;
+  }
+  if (counted == 0) return {};
+  const std::string parts = perPoint == 2 ? " (real parts)" : "";
+  if (minimum == maximum)
+    return "histogram: all " + std::to_string(counted) + " finite values are " + FormatNumber(minimum) + parts;
+  // In halves, so that the widest range of doubles does not overflow (halving is exact).
+  size_t bins[kBins] = {};
+  const double halfRange = maximum / 2 - minimum / 2;
+  const double width = halfRange / (kBins / 2);
+  for (size_t i = 0; i < points; ++i) {
+    const double v = ReadElement(wave.data + i * perPoint * elementBytes, baseType);
+    if (!std::isfinite(v)) continue;
+    const double at = (v / 2 - minimum / 2) / halfRange * kBins;  // 0 .. 16, the maximum in the last bin
+    bins[at >= kBins - 1 ? kBins - 1 : static_cast<size_t>(at)]++;
+  }
+  char binWidth[32];
+  std::snprintf(binWidth, sizeof binWidth, "%.6g", width);
+  std::string text = "histogram " + FormatNumber(minimum) + ".." + FormatNumber(maximum) + " in 16 bins of " + binWidth +
+                     parts + ":";
+  for (size_t count : bins) text += " " + std::to_string(count);
+  return text;
+}
+
 bool ParseScriptLine(const std::string& rawLine, ScriptLine* out, std::string* error) {
   *out = {};
   std::string line = rawLine;
@@ -256,10 +337,20 @@ bool ParseScriptLine(const std::string& rawLine, ScriptLine* out, std::string* e
   return ParseCommandWords(line, afterName, out, error);
 }
 
-int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FILE* out, FILE* err) {
+namespace {
+
+// The script's lines, one by one (RunScript without the trace's own lifetime).
+int RunScriptLines(Host& host, std::istream& script, const ScriptOptions& options, Tracer& tracer, FILE* out,
+                   FILE* err) {
   std::string raw;
   int lineNumber = 0;
   int status = kScriptOk;
+  // A refusal of the host's commands: the script goes on only with keep-going.
+  auto refused = [&](const std::string& message) {
+    Report(err, "quorsim: ", lineNumber, message);
+    status = kScriptFailed;
+    return !options.keepGoing;
+  };
   while (std::getline(script, raw)) {
     ++lineNumber;
     ScriptLine line;
@@ -277,7 +368,7 @@ int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FI
         return kScriptError;
       }
       if (outcome.errorCode != 0) {
-        Report(out, "", lineNumber, line.callText + " failed with error code " + std::to_string(outcome.errorCode));
+        Report(out, "", lineNumber, line.callText + " failed with error code " + ErrorCodeText(outcome.errorCode));
         status = kScriptFailed;
         if (!options.keepGoing) return status;
       } else if (outcome.resultWritten) {
@@ -290,20 +381,19 @@ int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FI
 
     // Host commands.
     const std::string& cmd = line.name;
-    const size_t wordsWanted = cmd == "waves" ? 0 : cmd == "info" ? 1 : cmd == "savepng" ? 2 : SIZE_MAX;
     if (cmd == "print") {
       std::fflush(stdout);
       std::fprintf(out, "%s\n", line.text.c_str());
       std::fflush(out);
       continue;
     }
-    if (wordsWanted == SIZE_MAX) {
+    const CommandForm* form = FindCommandForm(cmd);
+    if (form == nullptr) {
       Report(err, "quorsim: ", lineNumber, "unknown command " + cmd + " (a function call needs parentheses)");
       return kScriptError;
     }
-    if (line.words.size() != wordsWanted) {
-      static const char* const usage[] = {"waves", "info NAME", "savepng NAME FILE"};
-      Report(err, "quorsim: ", lineNumber, "usage: " + std::string(usage[cmd == "waves" ? 0 : cmd == "info" ? 1 : 2]));
+    if (line.words.size() < form->fewestWords || line.words.size() > form->mostWords) {
+      Report(err, "quorsim: ", lineNumber, std::string("usage: ") + form->usage);
       return kScriptError;
     }
     if (cmd == "waves") {
@@ -317,29 +407,72 @@ int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FI
       std::fflush(out);
       continue;
     }
+    if (cmd == "trace") {
+      if (line.words[0] != "on" && line.words[0] != "off") {
+        Report(err, "quorsim: ", lineNumber, std::string("usage: ") + form->usage);
+        return kScriptError;
+      }
+      if (line.words[0] == "on")
+        StartTrace(tracer, host, tracer.on ? tracer.stream : err);
+      else
+        StopTrace(tracer);
+      continue;
+    }
+    if (cmd == "camera") {
+      std::vector<std::string> shown;
+      if (!RunCameraCommand(line.words, &shown, &error)) {
+        Report(err, "quorsim: ", lineNumber, error);
+        return kScriptError;
+      }
+      Report(out, "", lineNumber, "camera: " + shown.front());
+      for (size_t i = 1; i < shown.size(); ++i) std::fprintf(out, "  %s\n", shown[i].c_str());
+      std::fflush(out);
+      continue;
+    }
+    bool stretched = false;
+    PngStretch stretch;
+    if (cmd == "savepng" && !ParseStretch(line.words, &stretched, &stretch, &error)) {
+      Report(err, "quorsim: ", lineNumber, error);
+      return kScriptError;
+    }
     WaveView view;
     if (!host.FindWave(line.words[0], &view)) {
-      Report(err, "quorsim: ", lineNumber, "no wave named " + line.words[0]);
-      status = kScriptFailed;
-      if (!options.keepGoing) return status;
+      if (refused("no wave named " + line.words[0])) return status;
       continue;
     }
     if (cmd == "info") {
       Report(out, "", lineNumber, view.name + ": " + WaveSummary(view, true));
+      const std::string histogram = WaveHistogram(view);
+      if (!histogram.empty()) std::fprintf(out, "  %s\n", histogram.c_str());
+      std::fflush(out);
       continue;
     }
     std::string path = OutputPath(options, line.words[1]);
     std::error_code ec;
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-    if (!SaveWavePng(view, path, &error)) {
-      Report(err, "quorsim: ", lineNumber, "savepng " + view.name + ": " + error);
-      status = kScriptFailed;
-      if (!options.keepGoing) return status;
+    PngStretchUsed used;
+    const bool saved = stretched ? SaveWavePngStretched(view, path, stretch, &used, &error) : SaveWavePng(view, path, &error);
+    if (!saved) {
+      if (refused("savepng " + view.name + ": " + error)) return status;
       continue;
     }
-    Report(out, "", lineNumber, "saved " + view.name + " as " + path);
+    std::string done = "saved " + view.name + " as " + path;
+    if (stretched)
+      done += ", stretched " + FormatNumber(used.low) + ".." + FormatNumber(used.high) + " onto 0.." +
+              std::to_string(used.fullScale);
+    Report(out, "", lineNumber, done);
   }
+  return status;
+}
+
+}  // namespace
+
+int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FILE* out, FILE* err) {
+  Tracer ownTracer;
+  Tracer& tracer = options.tracer != nullptr ? *options.tracer : ownTracer;
+  const int status = RunScriptLines(host, script, options, tracer, out, err);
+  StopTrace(ownTracer);  // a tracer of the caller's goes on, to see the module unloaded
   return status;
 }
 

@@ -29,9 +29,15 @@ struct ScriptLine {
 // Parses one line; false with a message for bad syntax. Blank lines and '#' comments are Empty.
 bool ParseScriptLine(const std::string& line, ScriptLine* out, std::string* error);
 
+struct Tracer;
+
 struct ScriptOptions {
   std::string outDir = ".";  // where savepng puts files given by relative paths
   bool keepGoing = false;    // go on after a failed call or refused command
+  // The trace that the script's `trace on` and `trace off` switch, which may be on already
+  // (the program's --trace) and is left as the script leaves it. Null: the script has a trace
+  // of its own, writing to `err` and stopped at its end.
+  Tracer* tracer = nullptr;
 };
 
 // Runs the script line by line. Results go to `out`, refusals and errors to `err` (each names its
@@ -48,5 +54,27 @@ std::string WaveSummary(const WaveView& wave, bool withStatistics);
 // type 80 as 16-bit. Dimension 0 runs along an image row. False with a message otherwise.
 bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* error);
 bool PngSupported();
+
+// Saving with a range of values stretched over the full range of the PNG, so a raw picture is
+// visible: low maps to black, high to white, values between them in proportion (rounded),
+// values beyond them clipped, NaN black. A range of no width splits at its value: below is
+// black, the rest white. Any real numeric wave: 8-bit waves as 8-bit grey, the others as 16-bit.
+struct PngStretch {
+  bool given = false;        // the range is low..high; else the wave's finite minimum..maximum
+  double low = 0, high = 0;  // finite, when given (low above high maps in reverse)
+};
+struct PngStretchUsed {
+  double low = 0, high = 0;  // the range stretched
+  uint32_t fullScale = 0;    // 255 or 65535
+};
+bool SaveWavePngStretched(const WaveView& wave, const std::string& path, const PngStretch& stretch,
+                          PngStretchUsed* used, std::string* error);
+// One value of a stretched picture.
+uint32_t StretchedValue(double value, double low, double high, uint32_t fullScale);
+
+// A line of 16 counts over the wave's minimum..maximum ("histogram 66..4095 in 16 bins of
+// 251.812: 8 120 ..."), of the real parts of complex waves, NaNs left out; empty for a wave
+// without numeric values.
+std::string WaveHistogram(const WaveView& wave);
 
 }  // namespace quorsim

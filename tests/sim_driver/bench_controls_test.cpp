@@ -78,6 +78,10 @@ TEST_F(BenchControls, ClearFaultsDisarmsEverythingButKeepsSettingsNoiseAndScale)
   ASSERT_TRUE(SimCamSetExposureScale(1500));
 
   CamBenchState state = SimCamState();
+  EXPECT_EQ(state.imageWidth, 320);
+  EXPECT_EQ(state.imageHeight, 256);
+  EXPECT_EQ(state.delayMs, 0);
+  EXPECT_EQ(state.exposureMs, 4);
   EXPECT_TRUE(state.pollStuck && state.noPicture && state.sizeOverride && state.timingOverride);
   EXPECT_EQ(state.overrideWidth, 10);
   EXPECT_EQ(state.overrideHeight, 20);
@@ -107,9 +111,11 @@ TEST_F(BenchControls, StateFollowsThePictureAndTheSizeCalls) {
   EXPECT_EQ(SimCamState().picture, CamPicture::None);
   ASSERT_EQ(RUN_COC(4), 0);
   EXPECT_EQ(SimCamState().picture, CamPicture::Exposing);
-  Win32SimAdvanceClock(10);
+  Win32SimAdvanceClock(9);
+  EXPECT_EQ(SimCamState().picture, CamPicture::Exposing);
+  Win32SimAdvanceClock(1);
+  EXPECT_EQ(SimCamState().picture, CamPicture::Ready);  // its time is up, polled or not
   EXPECT_EQ(PictureStatus(), 1);
-  EXPECT_EQ(SimCamState().picture, CamPicture::Ready);
   SimCamOverrideImageSize(5, 6, 2);
   int32_t width = 0, height = 0;
   ImageSize(&width, &height);

@@ -176,7 +176,7 @@ TEST_F(ScriptRun, AFailedCallStopsTheScriptUnlessKeepGoing) {
   const std::string script = "FK_Fails(163)\nFK_Plain()\n";
   Result r = Run(script);
   EXPECT_EQ(r.status, kScriptFailed);
-  EXPECT_EQ(r.out, "line 1: FK_Fails(163) failed with error code 163\n");
+  EXPECT_EQ(r.out, "line 1: FK_Fails(163) failed with error code 163 (the host is too old for this request)\n");
   r = Run(script, true);
   EXPECT_EQ(r.status, kScriptFailed);
   EXPECT_NE(r.out.find("line 2: FK_Plain() = 42"), std::string::npos);

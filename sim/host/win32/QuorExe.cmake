@@ -71,13 +71,15 @@ add_custom_target(quor_version_libraries DEPENDS ${quor_version_libraries})
 add_executable(quor_exe main.cpp)
 target_link_libraries(quor_exe PRIVATE quorsim_host quorsim_script win32sim)
 quor_host_program(quor_exe quor)
-ombrel_wine_copy(quor_exe quor ${CMAKE_SOURCE_DIR}/examples/camera_demo.qsc)
+ombrel_wine_copy(quor_exe quor ${CMAKE_SOURCE_DIR}/examples/camera_demo.qsc ${CMAKE_SOURCE_DIR}/examples/camera_faults.qsc)
 
 # What the Wine stage compares with quorsim on Linux: the demo, and one session through all
 # eight functions at the host versions the gates tell apart (none, 2.5.0, 4.9.9, 6.0.2), with
 # the record starting at 60 and at 200 bytes, and with scramble mode on.
 ombrel_wine_copy(quor_exe quor ${CMAKE_SOURCE_DIR}/tests/wine/session.qsc)
 ombrel_add_wine_test(NAME demo FOLDER quor KIND compare COMMAND Quor.exe --out @OUT@ camera_demo.qsc)
+# The camera's faults armed from the script, and the module's answers to them.
+ombrel_add_wine_test(NAME faults FOLDER quor KIND compare COMMAND Quor.exe --keep-going --out @OUT@ camera_faults.qsc)
 ombrel_add_wine_test(NAME session_602 FOLDER quor KIND compare
   COMMAND Quor.exe --keep-going --out @OUT@ session.qsc)
 ombrel_add_wine_test(NAME session_602_record60_scramble FOLDER quor KIND compare
