@@ -97,6 +97,7 @@ bool ImageShape(const WaveView& wave, size_t bytesPerPixel, uint32_t* width, uin
   return true;
 }
 
+#ifdef QUORSIM_HAVE_PNG
 bool WriteFile(const std::vector<uint8_t>& bytes, const std::string& path, std::string* error) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
@@ -111,6 +112,7 @@ bool WriteFile(const std::vector<uint8_t>& bytes, const std::string& path, std::
   if (!ok) std::remove(path.c_str());
   return ok;
 }
+#endif
 
 bool EncodeAndWrite(const uint8_t* pixels, uint32_t width, uint32_t height, int bitDepth, const std::string& path,
                     std::string* error) {

@@ -1,8 +1,9 @@
 // Image waves saved as PNG, read back with libpng (a reader independent of our writer, where the
-// build has it) and compared pixel by pixel: 8-bit and 16-bit
-// grey, dimension 0 along the rows, and the waves that cannot be saved.
+// build has it) and compared pixel by pixel: 8-bit and 16-bit grey, dimension 0 along the rows,
+// a range of values stretched over the full range, and the waves that cannot be saved.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -99,6 +100,88 @@ TEST_F(PngTest, SixteenBitWaveKeepsEveryBit) {
       EXPECT_EQ(sample, values[x + 4 * y]) << x << "," << y;
     }
   }
+}
+
+uint16_t Sample16(const Image& image, uint32_t x, uint32_t y) {
+  return static_cast<uint16_t>(image.rows[y][2 * x] << 8 | image.rows[y][2 * x + 1]);
+}
+
+TEST_F(PngTest, StretchMapsTheRangeOverSixteenBitsPixelByPixel) {
+  Host host;
+  Handle h = host.MakeTestWave("raw", 1, 80, {3, 2});
+  const uint16_t values[6] = {66, 100, 2080, 4095, 3000, 66};
+  std::memcpy(*h + 320, values, sizeof values);
+  WaveView v;
+  ASSERT_TRUE(host.FindWave("raw", &v));
+  std::string error;
+  PngStretchUsed used;
+  ASSERT_TRUE(SaveWavePngStretched(v, PathOf("wide.png"), PngStretch{}, &used, &error)) << error;
+  EXPECT_EQ(used.low, 66.0);
+  EXPECT_EQ(used.high, 4095.0);
+  EXPECT_EQ(used.fullScale, 65535u);
+  Image image;
+  ASSERT_TRUE(ReadPng(PathOf("wide.png"), &image));
+  EXPECT_EQ(image.bitDepth, 16);
+  ASSERT_EQ(image.width, 3u);
+  ASSERT_EQ(image.height, 2u);
+  for (uint32_t i = 0; i < 6; ++i)
+    EXPECT_EQ(Sample16(image, i % 3, i / 3), StretchedValue(values[i], 66, 4095, 65535)) << i;
+  EXPECT_EQ(Sample16(image, 0, 0), 0u);
+  EXPECT_EQ(Sample16(image, 0, 1), 65535u);  // 4095 is the maximum
+
+  PngStretch given;
+  given.given = true;
+  given.low = 100;
+  given.high = 3000;
+  ASSERT_TRUE(SaveWavePngStretched(v, PathOf("given.png"), given, &used, &error)) << error;
+  EXPECT_EQ(used.low, 100.0);
+  Image window;
+  ASSERT_TRUE(ReadPng(PathOf("given.png"), &window));
+  EXPECT_EQ(Sample16(window, 0, 0), 0u);       // 66, below: clipped
+  EXPECT_EQ(Sample16(window, 1, 0), 0u);       // 100
+  EXPECT_EQ(Sample16(window, 0, 1), 65535u);   // 4095, above: clipped
+  EXPECT_EQ(Sample16(window, 1, 1), 65535u);   // 3000
+  EXPECT_EQ(Sample16(window, 2, 0), StretchedValue(2080, 100, 3000, 65535));
+}
+
+TEST_F(PngTest, StretchKeepsEightBitWavesEightBitAndTakesFloatWaves) {
+  Host host;
+  Handle h = host.MakeTestWave("img8", 1, 72, {4});
+  const uint8_t bytes[4] = {10, 20, 30, 40};
+  std::memcpy(*h + 320, bytes, sizeof bytes);
+  WaveView v;
+  ASSERT_TRUE(host.FindWave("img8", &v));
+  std::string error;
+  PngStretchUsed used;
+  ASSERT_TRUE(SaveWavePngStretched(v, PathOf("img8.png"), PngStretch{}, &used, &error)) << error;
+  EXPECT_EQ(used.fullScale, 255u);
+  Image image;
+  ASSERT_TRUE(ReadPng(PathOf("img8.png"), &image));
+  EXPECT_EQ(image.bitDepth, 8);
+  EXPECT_EQ(image.rows[0], (std::vector<uint8_t>{0, 85, 170, 255}));
+
+  h = host.MakeTestWave("f", 1, 2, {2, 2});
+  const float floats[4] = {-1.5f, NAN, 0.5f, INFINITY};
+  std::memcpy(*h + 320, floats, sizeof floats);
+  ASSERT_TRUE(host.FindWave("f", &v));
+  ASSERT_TRUE(SaveWavePngStretched(v, PathOf("f.png"), PngStretch{}, &used, &error)) << error;
+  EXPECT_EQ(used.low, -1.5);  // the finite values only
+  EXPECT_EQ(used.high, 0.5);
+  Image floatImage;
+  ASSERT_TRUE(ReadPng(PathOf("f.png"), &floatImage));
+  EXPECT_EQ(floatImage.bitDepth, 16);
+  EXPECT_EQ(Sample16(floatImage, 0, 0), 0u);
+  EXPECT_EQ(Sample16(floatImage, 1, 0), 0u);  // NaN is black
+  EXPECT_EQ(Sample16(floatImage, 0, 1), 65535u);
+  EXPECT_EQ(Sample16(floatImage, 1, 1), 65535u);  // infinity clipped white
+
+  h = host.MakeTestWave("nan", 1, 4, {2});
+  const double nans[2] = {NAN, INFINITY};
+  std::memcpy(*h + 320, nans, sizeof nans);
+  ASSERT_TRUE(host.FindWave("nan", &v));
+  EXPECT_FALSE(SaveWavePngStretched(v, PathOf("nan.png"), PngStretch{}, &used, &error));
+  EXPECT_NE(error.find("no finite values"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(PathOf("nan.png")));
 }
 
 TEST_F(PngTest, OneDimensionalWaveIsOneRow) {
