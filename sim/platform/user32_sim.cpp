@@ -3,11 +3,15 @@
 // them, focus, visibility, enabling, rectangles and placement, message boxes, beeps and the
 // asynchronous key state, with the controls that let tests act as the user.
 //
-// Where Win32 leaves a choice to the class, the model does what the system classes do: an edit
-// reports a WM_SETTEXT with EN_UPDATE and EN_CHANGE (a multi-line one does not), CB_SETCURSEL
-// sends no notification, a click in an open list closes it (CBN_SELENDOK, CBN_CLOSEUP) before
-// CBN_SELCHANGE, and an edit combo box shows the new item's text only after CBN_SELCHANGE.
-// Minimized and maximized windows keep their normal rectangle (placement reports the state).
+// Where Win32 leaves a choice to the class, the model does what the system classes do (checked
+// against Wine's USER32 by the same test cases): an edit reports a WM_SETTEXT with EN_UPDATE and
+// EN_CHANGE (a multi-line one does not), CB_SETCURSEL sends no notification, a click in an open
+// list closes it (CBN_SELENDOK, CBN_CLOSEUP) before CBN_SELCHANGE, every arrow key in a combo box
+// reports CBN_SELCHANGE (after CBN_SELENDOK while the list is closed) even where the selection
+// stays, a combo box that loses the focus ends its selection with CBN_SELENDCANCEL, a dialog that
+// gets the focus hands it on to its first item, and an edit combo box shows the new item's text
+// only after CBN_SELCHANGE. Minimized and maximized windows keep their normal rectangle
+// (placement reports the state).
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -54,6 +58,7 @@ struct Window {
   // Combo box
   std::vector<std::string> items;
   int selected = -1;
+  int caretItem = 0;  // the list's focus item, where the arrow keys move on from
   bool dropped = false;
 };
 
@@ -200,18 +205,42 @@ bool CanTakeFocus(const Window* w) {
   return true;
 }
 
+void RollUpList(HWND handle, bool accept);
+
 void NotifyFocus(HWND handle, bool gained) {
   const Window* w = Find(handle);
   if (w == nullptr) return;
   switch (w->kind) {
     case Kind::Edit: Notify(handle, gained ? EN_SETFOCUS : EN_KILLFOCUS); break;
-    case Kind::ComboBox: Notify(handle, gained ? CBN_SETFOCUS : CBN_KILLFOCUS); break;
+    case Kind::ComboBox:
+      // Losing the focus ends the selection as Escape does, closing an open list.
+      if (!gained) RollUpList(handle, false);
+      Notify(handle, gained ? CBN_SETFOCUS : CBN_KILLFOCUS);
+      break;
     case Kind::Button:
       if (w->style & BS_NOTIFY) Notify(handle, gained ? BN_SETFOCUS : BN_KILLFOCUS);
       break;
     default: break;
   }
 }
+
+bool TakesPartInDialogNavigation(const Window& w) { return (w.style & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE; }
+
+// The item a dialog hands the focus on to: the first visible and enabled one with WS_TABSTOP,
+// else the first visible and enabled one, else its first item whatever its state (a hidden item
+// takes the focus, a disabled one refuses it); null when it has no items.
+HWND DialogFocusItem(const Window& dialog) {
+  for (HWND child : dialog.children) {
+    const Window* c = Find(child);
+    if (TakesPartInDialogNavigation(*c) && (c->style & WS_TABSTOP)) return child;
+  }
+  for (HWND child : dialog.children) {
+    if (TakesPartInDialogNavigation(*Find(child))) return child;
+  }
+  return dialog.children.empty() ? nullptr : dialog.children.front();
+}
+
+void SelectAllText(Window& w);
 
 HWND SetFocusTo(HWND handle) {
   User32& u = U();
@@ -224,6 +253,14 @@ HWND SetFocusTo(HWND handle) {
   u.focus = handle;
   NotifyFocus(previous, false);
   NotifyFocus(handle, true);
+  // A dialog that gets the focus hands it on to an item; an edit item gets its text selected.
+  const Window* w = Find(handle);
+  if (w != nullptr && w->kind == Kind::Dialog && u.focus == handle) {
+    if (Window* item = Find(DialogFocusItem(*w))) {
+      if (item->kind == Kind::Edit) SelectAllText(*item);
+      SetFocusTo(item->handle);
+    }
+  }
   return previous;
 }
 
@@ -250,8 +287,9 @@ bool IsAncestorOf(HWND ancestor, HWND handle) {
 
 BOOL ShowWindowImpl(HWND handle, int command) {
   Window* w = Find(handle);
-  if (w == nullptr || command < SW_HIDE || command > SW_FORCEMINIMIZE) return FALSE;
+  if (w == nullptr) return FALSE;
   const BOOL wasVisible = (w->style & WS_VISIBLE) ? TRUE : FALSE;
+  if (command < SW_HIDE || command > SW_FORCEMINIMIZE) return wasVisible;  // an unknown command changes nothing
   switch (command) {
     case SW_HIDE: {
       w->style &= ~WS_VISIBLE;
@@ -307,6 +345,11 @@ LRESULT CopyTextOut(const std::string& text, WPARAM capacity, LPARAM buffer) {
 
 size_t SelectionLow(const Window& w) { return std::min(w.anchor, w.caret); }
 size_t SelectionHigh(const Window& w) { return std::max(w.anchor, w.caret); }
+
+void SelectAllText(Window& w) {
+  w.anchor = 0;
+  w.caret = w.text.size();
+}
 
 void SetEditText(Window& w, const char* text) {
   w.text = text != nullptr ? text : "";
@@ -388,8 +431,9 @@ UINT MaxCheckState(const Window& w) {
   }
 }
 
-// The automatic radio buttons of the group around `w` (from the nearest item with WS_GROUP at
-// or before it up to the next one) lose their check.
+// The radio buttons, automatic or not, of the group around `w` (from the nearest item with
+// WS_GROUP at or before it up to the next one) lose their check; the group is walked as the
+// dialog's group navigation walks it, so hidden and disabled ones keep theirs.
 void ClearRadioGroup(const Window& w) {
   const Window* parent = Find(w.parent);
   if (parent == nullptr) return;
@@ -401,7 +445,9 @@ void ClearRadioGroup(const Window& w) {
   for (auto it = first; it != siblings.end(); ++it) {
     Window* sibling = Find(*it);
     if (it != first && (sibling->style & WS_GROUP)) break;
-    if (sibling != &w && sibling->kind == Kind::Button && ButtonType(*sibling) == BS_AUTORADIOBUTTON)
+    const UINT type = ButtonType(*sibling);
+    if (sibling != &w && sibling->kind == Kind::Button && (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON) &&
+        TakesPartInDialogNavigation(*sibling))
       sibling->check = BST_UNCHECKED;
   }
 }
@@ -430,9 +476,14 @@ LRESULT ButtonMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       w.check = std::min<UINT>(state, MaxCheckState(w));
       return 0;
     }
-    case BM_CLICK:
-      if (IsEnabledChain(&w)) ClickButton(w);
+    case BM_CLICK: {
+      // The button's own mouse-down takes the focus (which a disabled button refuses) and its
+      // mouse-up clicks: the click happens whether the button is enabled or not.
+      const HWND handle = w.handle;
+      SetFocusTo(handle);
+      if (Window* button = Find(handle)) ClickButton(*button);
       return 0;
+    }
     default: return 0;
   }
 }
@@ -460,9 +511,14 @@ LRESULT InsertComboItem(Window& w, int index, const char* text) {
   return index;
 }
 
-void CloseList(HWND handle, bool accept) {
+// Ends the selection of a combo box with a list that drops down, accepted (CBN_SELENDOK) or
+// not (CBN_SELENDCANCEL), open or closed; an open list then closes (CBN_CLOSEUP).
+void RollUpList(HWND handle, bool accept) {
+  Window* w = Find(handle);
+  if (w == nullptr || ComboKind(*w) == CBS_SIMPLE) return;
   Notify(handle, accept ? CBN_SELENDOK : CBN_SELENDCANCEL);
-  if (Window* w = Find(handle)) w->dropped = false;
+  if ((w = Find(handle)) == nullptr || !w->dropped) return;
+  w->dropped = false;
   Notify(handle, CBN_CLOSEUP);
 }
 
@@ -471,12 +527,14 @@ void OpenList(HWND handle) {
   if (Window* w = Find(handle)) w->dropped = true;
 }
 
-// The user changed the selection to `index` (arrow keys or a click).
-void UserSelect(HWND handle, int index, bool closeOpenList) {
+// The user changed the selection to `index` (arrow keys or a click); `rollUp` ends the selection
+// first, which closes an open list.
+void UserSelect(HWND handle, int index, bool rollUp) {
   Window* w = Find(handle);
   if (w == nullptr) return;
   w->selected = index;
-  if (closeOpenList && w->dropped) CloseList(handle, true);
+  w->caretItem = index;
+  if (rollUp) RollUpList(handle, true);
   Notify(handle, CBN_SELCHANGE);
   if ((w = Find(handle)) != nullptr) ShowSelectionInEdit(*w);
 }
@@ -514,20 +572,29 @@ LRESULT ComboMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       } else if (w.selected > index) {
         --w.selected;
       }
+      w.caretItem = std::clamp(w.caretItem, 0, std::max(count - 2, 0));
       return count - 1;
     }
     case CB_RESETCONTENT:
       w.items.clear();
       w.selected = -1;
+      w.caretItem = 0;
       if (HasEditField(w)) SetEditText(w, "");
       return CB_OKAY;
     case CB_GETCOUNT: return count;
     case CB_GETCURSEL: return w.selected;
     case CB_SETCURSEL: {
+      // -1 clears the selection; any other index outside the list leaves it as it is. Either
+      // way the edit field shows the selected item again.
       const int index = AsInt(wParam);
-      w.selected = (index >= 0 && index < count) ? index : -1;
+      if (index >= 0 && index < count) {
+        w.selected = index;
+        w.caretItem = index;
+      } else if (index == -1) {
+        w.selected = -1;
+      }
       ShowSelectionInEdit(w);
-      return w.selected >= 0 ? w.selected : CB_ERR;
+      return index >= 0 && index < count ? index : CB_ERR;
     }
     case CB_GETLBTEXT: {
       const int index = AsInt(wParam);
@@ -561,7 +628,7 @@ LRESULT ComboMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != 0 && !w.dropped) {
         OpenList(handle);
       } else if (wParam == 0 && w.dropped) {
-        CloseList(handle, false);
+        RollUpList(handle, false);
       }
       return TRUE;
     }
@@ -605,6 +672,28 @@ Window* UserReachableItem(HWND dialog, int id, Kind kind) {
   return w;
 }
 
+// Shift, Ctrl and Alt are two keys each on the keyboard; the generic key codes stand for both.
+struct SideKeys {
+  int generic;
+  int left;
+  int right;
+};
+constexpr SideKeys kSideKeys[] = {
+    {VK_SHIFT, VK_LSHIFT, VK_RSHIFT}, {VK_CONTROL, VK_LCONTROL, VK_RCONTROL}, {VK_MENU, VK_LMENU, VK_RMENU}};
+
+const SideKeys* SidesOf(int virtualKey) {
+  for (const SideKeys& s : kSideKeys) {
+    if (s.generic == virtualKey) return &s;
+  }
+  return nullptr;
+}
+
+// The key a test presses for a virtual-key code: the left one for a generic code.
+int KeyOnTheKeyboard(int virtualKey) {
+  const SideKeys* sides = SidesOf(virtualKey);
+  return sides != nullptr ? sides->left : virtualKey;
+}
+
 // The buttons of each message box type, in order, and the answer each gives.
 std::vector<int> MessageBoxButtons(UINT type) {
   switch (type & MB_TYPEMASK) {
@@ -615,8 +704,21 @@ std::vector<int> MessageBoxButtons(UINT type) {
     case MB_YESNO: return {IDYES, IDNO};
     case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
     case MB_CANCELTRYCONTINUE: return {IDCANCEL, IDTRYAGAIN, IDCONTINUE};
-    default: return {};
+    default:  // a type of no known kind: the box keeps every button
+      return {IDYES, IDNO, IDABORT, IDRETRY, IDOK, IDCANCEL, IDIGNORE, IDTRYAGAIN, IDCONTINUE};
   }
+}
+
+bool IsKnownBoxType(UINT type) { return (type & MB_TYPEMASK) <= MB_CANCELTRYCONTINUE; }
+
+// The default buttons MB_DEFBUTTON1 to MB_DEFBUTTON4 name on a box of no known kind.
+constexpr int kUnknownTypeDefaults[] = {IDYES, IDNO, IDOK, IDABORT};
+
+// The top-level window a window belongs to: message boxes are owned by it.
+HWND TopLevelOf(HWND handle) {
+  const Window* w = Find(handle);
+  while (w != nullptr && IsChildStyle(*w) && Find(w->parent) != nullptr) w = Find(w->parent);
+  return w != nullptr ? w->handle : nullptr;
 }
 
 }  // namespace
@@ -701,9 +803,9 @@ bool Win32SimTypeText(HWND dialog, int id, const std::string& keys) {
   if (w == nullptr || !IsVisibleChain(w) || !IsEnabledChain(w)) return false;
   const bool edit = w->kind == Kind::Edit;
   if (!edit && !(w->kind == Kind::ComboBox && HasEditField(*w))) return false;
-  if (edit && (w->style & ES_READONLY)) return false;
   const HWND handle = w->handle;
   SetFocusTo(handle);
+  if (edit && (w->style & ES_READONLY)) return false;  // it takes the focus, not the keys
   for (char key : keys) {
     if ((w = Find(handle)) == nullptr) return false;
     if (!TypeKey(*w, key)) continue;
@@ -717,9 +819,7 @@ bool Win32SimClickButton(HWND dialog, int id) {
   Lock lock(U().mutex);
   Window* w = UserReachableItem(dialog, id, Kind::Button);
   if (w == nullptr) return false;
-  const HWND handle = w->handle;
-  SetFocusTo(handle);
-  if ((w = Find(handle)) != nullptr) ClickButton(*w);
+  Dispatch(w->handle, BM_CLICK, 0, 0);
   return true;
 }
 
@@ -737,7 +837,7 @@ bool Win32SimComboCloseUp(HWND dialog, int id, bool accept) {
   Lock lock(U().mutex);
   Window* w = UserReachableItem(dialog, id, Kind::ComboBox);
   if (w == nullptr || !w->dropped) return false;
-  CloseList(w->handle, accept);
+  RollUpList(w->handle, accept);
   return true;
 }
 
@@ -752,8 +852,10 @@ bool Win32SimComboArrowKeys(HWND dialog, int id, int steps) {
     if ((w = Find(handle)) == nullptr) return false;
     const int count = static_cast<int>(w->items.size());
     if (count == 0) break;
-    const int next = w->selected < 0 ? 0 : std::clamp(w->selected + step, 0, count - 1);
-    if (next != w->selected) UserSelect(handle, next, false);
+    // With nothing selected a key selects the list's focus item; otherwise it moves on from it.
+    const int from = std::clamp(w->caretItem, 0, count - 1);
+    const int next = w->selected < 0 ? from : std::clamp(from + step, 0, count - 1);
+    UserSelect(handle, next, !w->dropped);  // reported also when it stays where it was
   }
   return true;
 }
@@ -770,7 +872,7 @@ bool Win32SimComboClickItem(HWND dialog, int id, int index) {
 void Win32SimSetKeyDown(int virtualKey, bool down) {
   Lock lock(U().mutex);
   if (virtualKey < 0 || virtualKey > 255) return;
-  const auto key = static_cast<size_t>(virtualKey);
+  const auto key = static_cast<size_t>(KeyOnTheKeyboard(virtualKey));
   if (down && !U().keyDown[key]) U().keyPressedSinceQuery[key] = true;
   U().keyDown[key] = down;
 }
@@ -858,7 +960,8 @@ BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
   Lock lock(U().mutex);
   const HWND item = FindItem(dialog, id);
   if (item == nullptr) return FALSE;
-  return Dispatch(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) == TRUE ? TRUE : FALSE;
+  // What WM_SETTEXT answered, as it is: CB_ERR from a drop-down list, which has no edit field.
+  return static_cast<BOOL>(Dispatch(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
 }
 
 UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR text, int maxCount) {
@@ -939,7 +1042,8 @@ BOOL WINAPI SetRectEmpty(LPRECT rect) {
 BOOL WINAPI GetWindowPlacement(HWND window, WINDOWPLACEMENT* placement) {
   Lock lock(U().mutex);
   const Window* w = Find(window);
-  if (w == nullptr || placement == nullptr || placement->length != sizeof(WINDOWPLACEMENT)) return FALSE;
+  if (w == nullptr || placement == nullptr) return FALSE;
+  placement->length = sizeof(WINDOWPLACEMENT);  // read whatever length it came with
   placement->flags = 0;
   placement->showCmd = (w->style & WS_MINIMIZE)   ? SW_SHOWMINIMIZED
                        : (w->style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED
@@ -974,18 +1078,25 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   Lock lock(U().mutex);
   User32& u = U();
   const std::vector<int> buttons = MessageBoxButtons(type);
-  if ((owner != nullptr && Find(owner) == nullptr) || buttons.empty()) return 0;
+  if (owner != nullptr && Find(owner) == nullptr) return -1;  // the dialog box could not be made
   int answer;
   if (!u.answers.empty()) {
     answer = u.answers.front();
     u.answers.pop_front();
     if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) answer = 0;
   } else {
+    // Enter presses the default button; a default past the box's buttons leaves the dialog's
+    // own default identifier, IDOK, also on a box without an OK button. A box of no known kind
+    // picks its default from a list of its own.
     const size_t defaultButton = (type & MB_DEFMASK) >> 8;
-    answer = buttons[defaultButton < buttons.size() ? defaultButton : 0];
+    if (!IsKnownBoxType(type)) {
+      answer = defaultButton < std::size(kUnknownTypeDefaults) ? kUnknownTypeDefaults[defaultButton] : IDOK;
+    } else {
+      answer = defaultButton < buttons.size() ? buttons[defaultButton] : IDOK;
+    }
   }
-  u.boxes.push_back(Win32SimMessageBox{owner, text != nullptr ? text : "", caption != nullptr ? caption : "Error",
-                                       type, answer});
+  u.boxes.push_back(Win32SimMessageBox{TopLevelOf(owner), text != nullptr ? text : "",
+                                       caption != nullptr ? caption : "Error", type, answer});
   return answer;
 }
 
@@ -998,6 +1109,11 @@ BOOL WINAPI MessageBeep(UINT type) {
 SHORT WINAPI GetAsyncKeyState(int virtualKey) {
   Lock lock(U().mutex);
   if (virtualKey < 0 || virtualKey > 255) return 0;
+  if (const SideKeys* sides = SidesOf(virtualKey)) {
+    // Down while either side is down; the "pressed since" bit is only the side keys' own.
+    const bool down = U().keyDown[static_cast<size_t>(sides->left)] || U().keyDown[static_cast<size_t>(sides->right)];
+    return static_cast<SHORT>(down ? 0x8000u : 0u);
+  }
   const auto key = static_cast<size_t>(virtualKey);
   uint16_t state = 0;
   if (U().keyDown[key]) state |= 0x8000u;

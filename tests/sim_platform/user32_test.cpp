@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "win32_subset.h"
-#include "win32sim_control.h"
+#include "win32sim_control.h"  // with the Win32 declarations: the model's or <windows.h>
 
 namespace {
 
@@ -200,6 +199,7 @@ TEST_F(User32Model, TypingReplacesTheSelectionAndReportsEveryKey) {
 
   EXPECT_FALSE(Win32SimTypeText(dialog_, kReadOnly, "x"));
   EXPECT_EQ(Text(kReadOnly), "fixed");
+  EXPECT_EQ(GetFocus(), Item(kReadOnly)) << "a read-only edit takes the focus, not the keys";
   EXPECT_FALSE(Win32SimTypeText(dialog_, kCheck, "x"));
   EnableWindow(Item(kEdit), FALSE);
   EXPECT_FALSE(Win32SimTypeText(dialog_, kEdit, "x"));
@@ -262,23 +262,48 @@ TEST_F(User32Model, ClicksToggleAutomaticButtonsAndReportClicked) {
   EXPECT_EQ(Codes(kPush), (std::vector<UINT>{BN_SETFOCUS, BN_CLICKED})) << "BS_NOTIFY adds the focus codes";
 
   EnableWindow(Item(kCheck), FALSE);
-  EXPECT_FALSE(Win32SimClickButton(dialog_, kCheck));
+  EXPECT_FALSE(Win32SimClickButton(dialog_, kCheck)) << "the user cannot click a disabled button";
+  Win32SimClearNotifications();
+  const HWND focus = GetFocus();
   Send(kCheck, BM_CLICK);
-  EXPECT_EQ(Send(kCheck, BM_GETCHECK), BST_UNCHECKED);
+  EXPECT_EQ(Send(kCheck, BM_GETCHECK), BST_CHECKED) << "BM_CLICK clicks it all the same";
+  EXPECT_EQ(Codes(kCheck), (std::vector<UINT>{BN_CLICKED}));
+  EXPECT_EQ(GetFocus(), focus) << "but it takes no focus";
 }
 
-TEST_F(User32Model, AutomaticRadioButtonsClearTheirGroupOnly) {
+TEST_F(User32Model, AutomaticRadioButtonsClearTheRadioButtonsOfTheirGroupOnly) {
   Send(kRadioOtherGroup, BM_SETCHECK, BST_CHECKED);
   Send(kRadio3, BM_SETCHECK, BST_CHECKED);
-  Win32SimClickButton(dialog_, kRadio1);
+  Send(kRadio1, BM_SETCHECK, BST_CHECKED);
+  EXPECT_EQ(Send(kRadio3, BM_GETCHECK), BST_CHECKED) << "the program's BM_SETCHECK clears no other button";
   Win32SimClickButton(dialog_, kRadio2);
   EXPECT_EQ(Send(kRadio1, BM_GETCHECK), BST_UNCHECKED);
   EXPECT_EQ(Send(kRadio2, BM_GETCHECK), BST_CHECKED);
-  EXPECT_EQ(Send(kRadio3, BM_GETCHECK), BST_CHECKED) << "a plain radio button is left to the program";
+  EXPECT_EQ(Send(kRadio3, BM_GETCHECK), BST_UNCHECKED) << "plain radio buttons of the group are cleared too";
   EXPECT_EQ(Send(kRadioOtherGroup, BM_GETCHECK), BST_CHECKED) << "another group is untouched";
+
+  // The group is walked as the dialog's group navigation walks it: past disabled and hidden items.
+  Send(kRadio3, BM_SETCHECK, BST_CHECKED);
+  EnableWindow(Item(kRadio3), FALSE);
+  Win32SimClickButton(dialog_, kRadio1);
+  EXPECT_EQ(Send(kRadio2, BM_GETCHECK), BST_UNCHECKED);
+  EXPECT_EQ(Send(kRadio3, BM_GETCHECK), BST_CHECKED) << "a disabled radio button keeps its check";
+  EnableWindow(Item(kRadio3), TRUE);
+  ShowWindow(Item(kRadio3), SW_HIDE);
+  Win32SimClickButton(dialog_, kRadio2);
+  EXPECT_EQ(Send(kRadio1, BM_GETCHECK), BST_UNCHECKED);
+  EXPECT_EQ(Send(kRadio3, BM_GETCHECK), BST_CHECKED) << "and so does a hidden one";
+  ShowWindow(Item(kRadio3), SW_SHOW);
+
+  Win32SimClearNotifications();
+  Send(kRadio3, BM_SETCHECK, BST_UNCHECKED);
+  ASSERT_TRUE(Win32SimClickButton(dialog_, kRadio3));
+  EXPECT_EQ(Send(kRadio3, BM_GETCHECK), BST_UNCHECKED) << "a plain radio button's check is the program's";
+  EXPECT_EQ(Send(kRadio2, BM_GETCHECK), BST_CHECKED);
   Send(kRadio2, BM_CLICK);
   EXPECT_EQ(Send(kRadio2, BM_GETCHECK), BST_CHECKED);
-  EXPECT_EQ(Codes(kRadio2), (std::vector<UINT>{BN_CLICKED, BN_CLICKED}));
+  EXPECT_EQ(Codes(kRadio3), (std::vector<UINT>{BN_CLICKED}));
+  EXPECT_EQ(Codes(kRadio2), (std::vector<UINT>{BN_CLICKED}));
 }
 
 // ---------------------------------------------------------------- combo boxes
@@ -308,9 +333,15 @@ TEST_F(User32Model, ComboListKeepsItsOrderAndTheSelectionFollowsItsItem) {
 
   EXPECT_EQ(Send(kDropList, CB_SETCURSEL, 1), 1);
   EXPECT_EQ(Send(kDropList, CB_SETCURSEL, 7), CB_ERR);
-  EXPECT_EQ(Send(kDropList, CB_GETCURSEL), CB_ERR) << "an index past the end clears the selection";
+  EXPECT_EQ(Send(kDropList, CB_GETCURSEL), 1) << "an index past the end leaves the selection";
+  EXPECT_EQ(Send(kDropList, CB_SETCURSEL, static_cast<WPARAM>(-5)), CB_ERR);
+  EXPECT_EQ(Send(kDropList, CB_GETCURSEL), 1) << "and so does one below -1";
+  EXPECT_EQ(Send(kDropList, CB_SETCURSEL, static_cast<WPARAM>(-1)), CB_ERR);
+  EXPECT_EQ(Send(kDropList, CB_GETCURSEL), CB_ERR) << "-1 clears it";
   EXPECT_TRUE(Win32SimNotifications().empty()) << "CB_SETCURSEL reports nothing";
-  EXPECT_EQ(SetDlgItemTextA(dialog_, kDropList, "x"), FALSE) << "a drop-down list has no edit field";
+  EXPECT_EQ(SetDlgItemTextA(dialog_, kDropList, "x"), CB_ERR)
+      << "a drop-down list has no edit field: its answer to WM_SETTEXT comes back";
+  EXPECT_EQ(Text(kDropList), "");
 }
 
 TEST_F(User32Model, SortedComboPlacesAddedItemsWithoutRegardToCase) {
@@ -350,7 +381,7 @@ TEST_F(User32Model, ProgramOpensAndClosesTheList) {
   EXPECT_TRUE(Codes(kSimple).empty());
 }
 
-TEST_F(User32Model, ArrowKeysChangeTheSelectionOpenOrClosed) {
+TEST_F(User32Model, ArrowKeysChangeTheSelectionOpenOrClosedAndReportEveryKey) {
   for (const char* item : {"a", "b", "c"}) Add(kDropList, item);
   std::vector<LRESULT> droppedAtSelChange;
   Win32SimSetNotificationSink(dialog_, [&](HWND, UINT, WPARAM wParam, LPARAM) {
@@ -364,11 +395,27 @@ TEST_F(User32Model, ArrowKeysChangeTheSelectionOpenOrClosed) {
   EXPECT_EQ(Send(kDropList, CB_GETDROPPEDSTATE), TRUE);
   ASSERT_TRUE(Win32SimComboCloseUp(dialog_, kDropList, true));
   EXPECT_FALSE(Win32SimComboCloseUp(dialog_, kDropList, true)) << "closed already";
-  EXPECT_EQ(droppedAtSelChange, (std::vector<LRESULT>{FALSE, FALSE, TRUE}));
-  EXPECT_EQ(Codes(kDropList), (std::vector<UINT>{CBN_SETFOCUS, CBN_SELCHANGE, CBN_SELCHANGE, CBN_DROPDOWN,
-                                                 CBN_SELCHANGE, CBN_SELENDOK, CBN_CLOSEUP}));
+  EXPECT_EQ(droppedAtSelChange, (std::vector<LRESULT>{FALSE, FALSE, TRUE, TRUE, TRUE, TRUE, TRUE}))
+      << "every key reports, also where the selection stays at the end of the list";
+  EXPECT_EQ(Codes(kDropList),
+            (std::vector<UINT>{CBN_SETFOCUS, CBN_SELENDOK, CBN_SELCHANGE, CBN_SELENDOK, CBN_SELCHANGE, CBN_DROPDOWN,
+                               CBN_SELCHANGE, CBN_SELCHANGE, CBN_SELCHANGE, CBN_SELCHANGE, CBN_SELCHANGE, CBN_SELENDOK,
+                               CBN_CLOSEUP}))
+      << "a key while the list is closed ends the selection before it reports the change";
   ASSERT_TRUE(Win32SimComboArrowKeys(dialog_, kDropList, -1));
   EXPECT_EQ(Send(kDropList, CB_GETCURSEL), 1);
+
+  Send(kDropList, CB_SETCURSEL, static_cast<WPARAM>(-1));
+  Win32SimClearNotifications();
+  ASSERT_TRUE(Win32SimComboArrowKeys(dialog_, kDropList, 1));
+  EXPECT_EQ(Send(kDropList, CB_GETCURSEL), 1) << "with nothing selected a key selects the list's focus item";
+  EXPECT_EQ(Codes(kDropList), (std::vector<UINT>{CBN_SELENDOK, CBN_SELCHANGE}));
+
+  Win32SimClearNotifications();
+  ASSERT_TRUE(Win32SimComboArrowKeys(dialog_, kSorted, 2));
+  EXPECT_EQ(Send(kSorted, CB_GETCURSEL), CB_ERR);
+  EXPECT_EQ(Codes(kSorted), (std::vector<UINT>{CBN_SETFOCUS})) << "an empty list reports no key";
+  EXPECT_EQ(Codes(kDropList), (std::vector<UINT>{CBN_SELENDCANCEL, CBN_KILLFOCUS}));
 }
 
 TEST_F(User32Model, ClickInTheOpenListClosesItBeforeTheSelectionChangeIsReported) {
@@ -423,7 +470,10 @@ TEST_F(User32Model, VisibilityNeedsTheWholeParentChain) {
   ShowWindow(dialog_, SW_HIDE);
   EXPECT_EQ(IsWindowVisible(Item(kEdit)), FALSE) << "a hidden dialog hides its items";
   EXPECT_TRUE(static_cast<DWORD>(GetWindowLongA(Item(kEdit), GWL_STYLE)) & WS_VISIBLE);
-  EXPECT_EQ(ShowWindow(dialog_, 99), FALSE);
+  EXPECT_EQ(ShowWindow(dialog_, 99), FALSE) << "an unknown command answers the visibility as it was";
+  EXPECT_EQ(IsWindowVisible(dialog_), FALSE) << "and changes nothing";
+  EXPECT_EQ(ShowWindow(Item(kEdit), 99), TRUE);
+  EXPECT_TRUE(static_cast<DWORD>(GetWindowLongA(Item(kEdit), GWL_STYLE)) & WS_VISIBLE);
   EXPECT_EQ(ShowWindow(nullptr, SW_SHOW), FALSE);
 }
 
@@ -446,11 +496,47 @@ TEST_F(User32Model, EnablingReturnsThePreviousDisabledStateAndFocusLeavesDisable
   ASSERT_EQ(SetFocus(Item(kEdit)), nullptr);
   EXPECT_EQ(SetFocus(Item(kDropList)), Item(kEdit));
   ShowWindow(Item(kDropList), SW_HIDE);
-  EXPECT_EQ(GetFocus(), dialog_) << "hiding the focus item passes the focus to its dialog";
-  EXPECT_EQ(Codes(kEdit), (std::vector<UINT>{EN_SETFOCUS, EN_KILLFOCUS, EN_SETFOCUS, EN_KILLFOCUS}))
-      << "focus taken when disabled, given back, and moved to the combo box";
-  EXPECT_EQ(Codes(kDropList), (std::vector<UINT>{CBN_SETFOCUS, CBN_KILLFOCUS}));
+  EXPECT_EQ(GetFocus(), Item(kEdit))
+      << "hiding the focus item passes the focus to its dialog, which hands it on to its first item";
+  EXPECT_EQ(Codes(kEdit), (std::vector<UINT>{EN_SETFOCUS, EN_KILLFOCUS, EN_SETFOCUS, EN_KILLFOCUS, EN_SETFOCUS}))
+      << "focus taken when disabled, given back, moved to the combo box and handed back by the dialog";
+  EXPECT_EQ(Codes(kDropList), (std::vector<UINT>{CBN_SETFOCUS, CBN_SELENDCANCEL, CBN_KILLFOCUS}))
+      << "a combo box that loses the focus ends its selection";
+  DWORD start = 99, end = 99;
+  Send(kEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 5u) << "the dialog selects the text of the edit it gives the focus to";
   EXPECT_EQ(EnableWindow(nullptr, TRUE), FALSE);
+}
+
+TEST_F(User32Model, ADialogHandsTheFocusOnToItsFirstTabStopElseItsFirstItem) {
+  Win32SimDialogLayout layout;
+  layout.items = {
+      {"Button", 1, BS_PUSHBUTTON, RECT{0, 0, 50, 20}, "A"},
+      {"Button", 2, BS_PUSHBUTTON | WS_TABSTOP, RECT{0, 30, 50, 50}, "B"},
+      {"Button", 3, BS_PUSHBUTTON, RECT{0, 60, 50, 80}, "C"},
+      {"Button", 4, BS_PUSHBUTTON | WS_TABSTOP, RECT{0, 90, 50, 110}, "D"},
+  };
+  const HWND dialog = Win32SimCreateDialog(layout);
+  ASSERT_NE(dialog, nullptr);
+  auto focusId = [] { return GetFocus() != nullptr ? GetWindowLongA(GetFocus(), GWL_ID) : -1; };
+  SetFocus(GetDlgItem(dialog, 3));
+  ShowWindow(GetDlgItem(dialog, 3), SW_HIDE);
+  EXPECT_EQ(focusId(), 2) << "the first visible, enabled tab stop";
+  ShowWindow(GetDlgItem(dialog, 2), SW_HIDE);
+  SetFocus(dialog);
+  EXPECT_EQ(focusId(), 4) << "the next one when the first is hidden";
+  EnableWindow(GetDlgItem(dialog, 4), FALSE);
+  SetFocus(dialog);
+  EXPECT_EQ(focusId(), 1) << "no tab stop left: the first visible, enabled item";
+  ShowWindow(GetDlgItem(dialog, 1), SW_HIDE);
+  EXPECT_EQ(focusId(), 1) << "none left at all: the first item, hidden as it is";
+
+  const Win32SimDialogLayout empty;
+  const HWND bare = Win32SimCreateDialog(empty);
+  ASSERT_NE(bare, nullptr);
+  SetFocus(bare);
+  EXPECT_EQ(GetFocus(), bare) << "a dialog without items keeps the focus";
 }
 
 // ---------------------------------------------------------------- rectangles and placement
@@ -477,14 +563,14 @@ TEST_F(User32Model, ItemRectanglesAreOnTheScreenAndComeBackThroughScreenToClient
   EXPECT_EQ(SetRectEmpty(nullptr), FALSE);
 }
 
-TEST_F(User32Model, PlacementNeedsItsLengthAndShowsTheWindowAgain) {
+TEST_F(User32Model, SettingThePlacementNeedsItsLengthAndShowsTheWindowAgain) {
   static_assert(sizeof(WINDOWPLACEMENT) == 44);
   WINDOWPLACEMENT wp{};
-  EXPECT_EQ(GetWindowPlacement(dialog_, &wp), FALSE) << "length 0";
+  ASSERT_EQ(GetWindowPlacement(dialog_, &wp), TRUE) << "reading it looks at no length";
+  EXPECT_EQ(wp.length, sizeof wp) << "and sets it";
   wp.length = 40;
-  EXPECT_EQ(GetWindowPlacement(dialog_, &wp), FALSE);
-  wp.length = sizeof wp;
   ASSERT_EQ(GetWindowPlacement(dialog_, &wp), TRUE);
+  EXPECT_EQ(wp.length, sizeof wp);
   EXPECT_EQ(wp.showCmd, static_cast<UINT>(SW_SHOWNORMAL));
   EXPECT_EQ(wp.ptMinPosition.x, -1);
   EXPECT_EQ(wp.rcNormalPosition.left, 200);
@@ -502,6 +588,10 @@ TEST_F(User32Model, PlacementNeedsItsLengthAndShowsTheWindowAgain) {
 
   wp.length = 0;
   EXPECT_EQ(SetWindowPlacement(dialog_, &wp), FALSE);
+  wp.length = 40;
+  EXPECT_EQ(SetWindowPlacement(dialog_, &wp), FALSE);
+  wp.length = 1000;
+  EXPECT_EQ(SetWindowPlacement(dialog_, &wp), FALSE) << "only the length of the record itself";
   wp.length = sizeof wp;
   ShowWindow(dialog_, SW_SHOWMAXIMIZED);
   ASSERT_EQ(GetWindowPlacement(dialog_, &wp), TRUE);
@@ -519,16 +609,31 @@ TEST_F(User32Model, MessageBoxesTakeTheQueuedAnswerOrTheDefaultButton) {
   EXPECT_EQ(MessageBoxA(dialog_, "Done", "Quor", MB_OK), IDOK);
   Win32SimQueueMessageBoxAnswer(IDCANCEL);
   EXPECT_EQ(MessageBoxA(dialog_, "No cancel here", "Quor", MB_YESNO), 0) << "not a button of the box";
-  EXPECT_EQ(MessageBoxA(reinterpret_cast<HWND>(uintptr_t{0x7777}), "x", "y", MB_OK), 0) << "no such owner";
-  EXPECT_EQ(MessageBoxA(dialog_, "x", "y", 0xF), 0) << "no such box type";
+  EXPECT_EQ(MessageBoxA(reinterpret_cast<HWND>(uintptr_t{0x7777}), "x", "y", MB_OK), -1)
+      << "no such owner: the dialog box cannot be made";
+  EXPECT_EQ(MessageBoxA(dialog_, "No third", "Quor", MB_YESNO | MB_DEFBUTTON3), IDOK)
+      << "no such default button: Enter answers the dialog's own default, IDOK";
+  EXPECT_EQ(MessageBoxA(dialog_, "Any", "Quor", 0xF), IDYES) << "a type of no known kind keeps every button";
+  Win32SimQueueMessageBoxAnswer(IDCONTINUE);
+  EXPECT_EQ(MessageBoxA(dialog_, "Any", "Quor", 0xF), IDCONTINUE);
+  EXPECT_EQ(MessageBoxA(Item(kEdit), "From an item", "Quor", MB_OK), IDOK);
   const std::vector<Win32SimMessageBox> boxes = Win32SimMessageBoxes();
-  ASSERT_EQ(boxes.size(), 4u);
+  ASSERT_EQ(boxes.size(), 8u);
   EXPECT_EQ(boxes[0].owner, dialog_);
   EXPECT_EQ(boxes[0].text, "Save?");
   EXPECT_EQ(boxes[0].caption, "Quor");
   EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_YESNOCANCEL));
+  EXPECT_EQ(boxes[1].owner, nullptr);
   EXPECT_EQ(boxes[1].caption, "Error") << "a box without caption is titled Error";
+  EXPECT_EQ(boxes[1].type, static_cast<UINT>(MB_YESNO | MB_DEFBUTTON2));
+  EXPECT_EQ(boxes[3].text, "No cancel here");
   EXPECT_EQ(boxes[3].answer, 0);
+  EXPECT_EQ(boxes[4].answer, IDOK);
+  EXPECT_EQ(boxes[7].owner, dialog_) << "a box is owned by the top-level window of the one it is given";
+
+  const int defaults[] = {IDYES, IDNO, IDOK, IDABORT};  // not the order the buttons are shown in
+  for (UINT n = 0; n < 4; ++n)
+    EXPECT_EQ(MessageBoxA(dialog_, "Any", "Quor", 0xF | (n << 8)), defaults[n]) << "MB_DEFBUTTON" << n + 1;
 }
 
 TEST_F(User32Model, KeyStateReportsDownAndPressedSinceTheLastQuery) {
@@ -541,11 +646,14 @@ TEST_F(User32Model, KeyStateReportsDownAndPressedSinceTheLastQuery) {
   Win32SimSetKeyDown(VK_CANCEL, false);
   EXPECT_EQ(GetAsyncKeyState(VK_CANCEL), 0);
   Win32SimTapKey(VK_MENU);
-  EXPECT_EQ(GetAsyncKeyState(VK_MENU), 1);
-  EXPECT_EQ(GetAsyncKeyState(VK_MENU), 0);
+  EXPECT_EQ(GetAsyncKeyState(VK_MENU), 0) << "the code for either Alt key never reports a press";
+  EXPECT_EQ(GetAsyncKeyState(VK_LMENU), 1) << "the Alt key that was pressed does";
+  EXPECT_EQ(GetAsyncKeyState(VK_LMENU), 0);
   Win32SimSetKeyDown(VK_MENU, true);
+  EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState(VK_MENU)), 0x8000u) << "but it is down while either is";
   Win32SimResetKeys();
   EXPECT_EQ(GetAsyncKeyState(VK_MENU), 0);
+  EXPECT_EQ(GetAsyncKeyState(VK_LMENU), 0);
   EXPECT_EQ(GetAsyncKeyState(-1), 0);
   EXPECT_EQ(GetAsyncKeyState(256), 0);
 }
@@ -559,6 +667,11 @@ TEST_F(User32Model, DestroyedWindowsAndTheirItemsStopBeingWindows) {
   EXPECT_EQ(GetFocus(), nullptr);
   EXPECT_EQ(SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0), 0);
 
+  const HWND window = Win32SimCreateWindow("Plain", RECT{5, 5, 50, 50});
+  ASSERT_NE(window, nullptr);
+#ifndef _WIN32
+  // Only the model can make a handle that something else hands out into a window; on Windows
+  // such a handle is a real window from the start.
   char token = 0;
   const HWND adopted = reinterpret_cast<HWND>(&token);
   ASSERT_TRUE(Win32SimAdoptWindow(adopted, "QuorClient", RECT{0, 0, 1000, 700}));
@@ -566,9 +679,8 @@ TEST_F(User32Model, DestroyedWindowsAndTheirItemsStopBeingWindows) {
   RECT r{};
   ASSERT_EQ(GetWindowRect(adopted, &r), TRUE);
   EXPECT_EQ(r.right, 1000);
-  const HWND window = Win32SimCreateWindow("Plain", RECT{5, 5, 50, 50});
-  ASSERT_NE(window, nullptr);
   EXPECT_NE(window, adopted);
+#endif
   EXPECT_EQ(SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("title")), TRUE);
   char title[8];
   EXPECT_EQ(SendMessageA(window, WM_GETTEXT, sizeof title, reinterpret_cast<LPARAM>(title)), 5);

@@ -464,8 +464,10 @@ TEST_F(DialogTest, FillComboAndSelectAppendsThenSelectsByOneBasedIndex) {
   EXPECT_EQ(Send(kList, CB_GETCURSEL), CB_ERR) << "index 0 selects nothing";
   SetComboSelection(dialog_, kList, 4);
   EXPECT_EQ(Text(kList), "four");
-  SetComboSelection(dialog_, kList, INT32_MIN);
-  EXPECT_EQ(Send(kList, CB_GETCURSEL), CB_ERR);
+  SetComboSelection(dialog_, kList, INT32_MIN);  // wraps to a Win32 index past the end
+  EXPECT_EQ(Send(kList, CB_GETCURSEL), 3) << "an index outside the list leaves the selection";
+  SetComboSelection(dialog_, kList, 9);
+  EXPECT_EQ(Send(kList, CB_GETCURSEL), 3);
   EXPECT_TRUE(Win32SimNotifications().empty()) << "selection by the program reports nothing";
 }
 
@@ -631,7 +633,10 @@ TEST_F(DialogTest, ComboSelectionCountsWhenMadeClosedOrWhenTheListCloses) {
   EXPECT_EQ(HitsOf(kList, {CBN_SELCHANGE, CBN_CLOSEUP}),
             (std::vector<Hit>{{kList, CBN_SELCHANGE, 1}, {kList, CBN_SELCHANGE, 0}, {kList, CBN_CLOSEUP, 1}}));
   EXPECT_EQ(HitsOf(kList, {CBN_DROPDOWN, CBN_SELENDOK, CBN_SETFOCUS}),
-            (std::vector<Hit>{{kList, CBN_SETFOCUS, 0}, {kList, CBN_DROPDOWN, 0}, {kList, CBN_SELENDOK, 0}}));
+            (std::vector<Hit>{{kList, CBN_SETFOCUS, 0},
+                              {kList, CBN_SELENDOK, 0},  // the key in the closed list ends the selection
+                              {kList, CBN_DROPDOWN, 0},
+                              {kList, CBN_SELENDOK, 0}}));
 
   hits_.clear();
   SetComboSelection(dialog_, kList, 1);

@@ -1,7 +1,9 @@
 // UtilityHost and the base fixture of the utility and dialog tests.
 #include "utility_host.h"
 
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -14,7 +16,39 @@
 #include "support/utilities.h"
 #include "win32sim_control.h"
 
+#ifdef _WIN32
+// On Windows the host's client window has to be a real window, and the host stand-in hands out a
+// token instead: the program is linked with --wrap=GetQuorClientHWND, so the module's calls (and
+// the fixture's) get the real window that the fixture makes. The host's own entry still runs
+// for what every host call does in scramble mode.
+namespace {
+HWND gClientWindow = nullptr;
+}  // namespace
+extern "C" void* __real_GetQuorClientHWND(void);
+extern "C" void* __wrap_GetQuorClientHWND(void) {
+  (void)__real_GetQuorClientHWND();
+  return gClientWindow;
+}
+#endif
+
 namespace utilitytest {
+namespace {
+
+// The module's compiled resources: on Windows beside the test program, which runs from its own
+// folder in the guest.
+std::string ModuleResourcesPath() {
+#ifdef _WIN32
+  char path[MAX_PATH] = {};
+  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string program(path, n < MAX_PATH ? n : 0);
+  return program.substr(0, program.find_last_of("\\/") + 1) + OMBREL_RES_FILE;
+#else
+  return OMBREL_RES_FILE;
+#endif
+}
+
+}  // namespace
+
 UtilityHost::UtilityHost(int version, bool scramble) {
   quorsim::HostOptions options;
   options.version = version;
@@ -30,8 +64,12 @@ UtilityHost::UtilityHost(int version, bool scramble) {
   // The host answers GetWinIndString only for a loaded module: the test program itself stands
   // in as the library, with the declarations of the compiled resources.
   std::string error;
-  EXPECT_TRUE(quorsim::ReadModuleDeclarations(OMBREL_RES_FILE, &s.declarations, &error)) << error;
+  EXPECT_TRUE(quorsim::ReadModuleDeclarations(ModuleResourcesPath(), &s.declarations, &error)) << error;
+#ifdef _WIN32
+  stringsLibrary_ = GetModuleHandleA(nullptr);
+#else
   stringsLibrary_ = dlopen(nullptr, RTLD_NOW);
+#endif
   s.library = stringsLibrary_;
   ModuleMain(record_);
 }
@@ -39,7 +77,9 @@ UtilityHost::UtilityHost(int version, bool scramble) {
 UtilityHost::~UtilityHost() {
   quorsim::Host::State& s = host_->InternalState();
   s.library = nullptr;  // not unloaded: the module was never loaded as a library
+#ifndef _WIN32
   if (stringsLibrary_ != nullptr) dlclose(stringsLibrary_);
+#endif
   s.record = nullptr;
   DisposeHandle(reinterpret_cast<Handle>(record_));
   host_.reset();
@@ -72,7 +112,12 @@ void UtilityTest::Start(int version) {
   linked_.reset();
   linked_ = std::make_unique<UtilityHost>(version);
   Win32SimDestroyWindow(ClientWindow());
+#ifdef _WIN32
+  gClientWindow = Win32SimCreateWindow("QuorClient", kClientWindowRect);
+  ASSERT_NE(gClientWindow, nullptr);
+#else
   ASSERT_TRUE(Win32SimAdoptWindow(ClientWindow(), "QuorClient", kClientWindowRect));
+#endif
   host().ClearExchanges();
 }
 

@@ -3,7 +3,7 @@
 // gets (scripted answer first, then the wave, utility and support services), recording each
 // exchange. The host's client window is a window of the USER32 model, the module's string
 // list is the one of the compiled resources, the module-wide state starts as at load, and the
-// tick clock runs by hand.
+// tick clock runs by hand. On Windows the client window is a real window the fixture makes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "hostlink/record.h"
+#include "hostlink/platform.h"
 #include "sim/host/quorsim.h"
-#include "win32_subset.h"
 
 namespace utilitytest {
 

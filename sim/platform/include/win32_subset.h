@@ -237,6 +237,14 @@ typedef char win32_subset_placement_is_44_bytes[sizeof(WINDOWPLACEMENT) == 44 ? 
 /* Virtual keys */
 #define VK_CANCEL 0x03
 #define VK_MENU 0x12
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_LSHIFT 0xA0
+#define VK_RSHIFT 0xA1
+#define VK_LCONTROL 0xA2
+#define VK_RCONTROL 0xA3
+#define VK_LMENU 0xA4
+#define VK_RMENU 0xA5
 
 #ifdef __cplusplus
 extern "C" {

@@ -66,7 +66,14 @@ void Win32SimResetDebugBreakCount();
 // dropped-down state). Class names are matched without regard to case and reported with the
 // case Win32 registers them with; any other class name makes a plain window that only keeps
 // its text. Notifications go to the parent as WM_COMMAND, synchronously, as Win32 sends them:
-// every one is recorded, and the parent's sink (if any) is called with it on the spot.
+// every one is recorded, and the parent's sink (if any) is called with it on the spot. A dialog
+// that gets the focus hands it on to its first visible, enabled tab stop, else its first visible,
+// enabled item (an edit gets its text selected), else its first item.
+// On Windows (sim/platform/win32/user32_controls.cpp) the same controls drive the real USER32: a
+// dialog is a real "#32770" window whose procedure records the notifications, the items are real
+// controls, and the user's actions reach them as the messages that input produces, so every
+// notification comes from the real classes. The controls marked "model only" cannot exist on a
+// real display and are not defined there.
 struct Win32SimItem {
   std::string className;   // "Edit", "Button", "ComboBox" (any case) or a class of the test's
   int id = 0;
@@ -90,8 +97,9 @@ HWND Win32SimCreateDialog(const Win32SimDialogLayout& layout);
 // A top-level window of any class (no frame: its client area is its whole rectangle).
 HWND Win32SimCreateWindow(const std::string& className, const RECT& screenRect, DWORD style = WS_POPUP | WS_VISIBLE,
                           const std::string& text = {});
-// Makes a handle that something else hands out (the host's client window) a top-level window
-// of the model; false if the handle is null or already a window.
+// Model only (a real window that something else hands out is a window from the start): makes a
+// handle that something else hands out (the host's client window) a top-level window of the
+// model; false if the handle is null or already a window.
 bool Win32SimAdoptWindow(HWND handle, const std::string& className, const RECT& screenRect,
                          DWORD style = WS_POPUP | WS_VISIBLE);
 // Destroys a window and its items; their handles stop being windows.
@@ -118,44 +126,57 @@ void Win32SimClearNotifications();
 // action (missing, disabled, hidden or of another kind)
 // Clicks into an edit item (it gets the focus) and types: each character replaces the
 // selection and is followed by EN_UPDATE and EN_CHANGE; '\b' deletes the selection or the
-// character before the caret. A read-only edit changes nothing. In the edit field of a simple
-// or drop-down combo box, CBN_EDITUPDATE and CBN_EDITCHANGE follow instead.
+// character before the caret. A read-only edit takes the focus but no key, and the call answers
+// false. In the edit field of a simple or drop-down combo box, CBN_EDITUPDATE and
+// CBN_EDITCHANGE follow instead.
 bool Win32SimTypeText(HWND dialog, int id, const std::string& keys);
-// Clicks a button: automatic check boxes and radio buttons change their check (a radio button
-// clears the other automatic radio buttons of its group), then BN_CLICKED.
+// Clicks a button (BM_CLICK, which also acts on a disabled button but gives it no focus):
+// automatic check boxes and radio buttons change their check (an automatic radio button clears
+// the other visible, enabled radio buttons of its group, automatic or not), then BN_CLICKED.
 bool Win32SimClickButton(HWND dialog, int id);
 // Opens the list of a drop-down combo box (CBN_DROPDOWN); false for a simple one or when open.
 bool Win32SimComboDropDown(HWND dialog, int id);
 // Closes an open list: CBN_SELENDOK (accept, as Enter) or CBN_SELENDCANCEL (as Escape), then
 // CBN_CLOSEUP. The selection stays as it is.
 bool Win32SimComboCloseUp(HWND dialog, int id, bool accept);
-// Arrow keys, open or closed: `steps` moves of one item down (positive) or up (negative); each
-// move that changes the selection sends CBN_SELCHANGE, the list stays as it is.
+// Arrow keys, open or closed: `steps` moves of one item down (positive) or up (negative) from the
+// list's focus item (with nothing selected the first key selects the focus item itself). Every
+// key sends CBN_SELCHANGE, also where the selection stays at an end, after CBN_SELENDOK while the
+// list is closed; the list stays as it is. A combo box that loses the focus sends
+// CBN_SELENDCANCEL (and CBN_CLOSEUP if its list was open) before CBN_KILLFOCUS.
 bool Win32SimComboArrowKeys(HWND dialog, int id, int steps);
 // Clicks an item of the open list (or of a simple combo box's list): selects it; an open list
 // then closes (CBN_SELENDOK, CBN_CLOSEUP) before CBN_SELCHANGE is sent.
 bool Win32SimComboClickItem(HWND dialog, int id, int index);
 
 // ---- keys behind GetAsyncKeyState: a key going down also sets its "pressed since the last
-// query" bit, which the next query of that key reads and clears
+// query" bit, which the next query of that key reads and clears. The generic codes of Shift,
+// Ctrl and Alt press the left key; asked about, a generic code reports only whether either key
+// is down, never the pressed bit. On Windows the keys go through SendInput.
 void Win32SimSetKeyDown(int virtualKey, bool down);
 void Win32SimTapKey(int virtualKey);  // down and up again between two queries
 void Win32SimResetKeys();
 
 // ---- message boxes: each MessageBoxA takes the next queued answer (the button the user
-// presses); with none queued the user presses Enter on the default button. An answer that is
-// not a button of the box makes MessageBoxA fail with 0, like a box that could not be shown.
+// presses); with none queued the user presses Enter on the default button (IDOK when the type
+// names a default past the box's buttons). An answer that is not a button of the box makes
+// MessageBoxA return 0, like a box that could not be shown. A box whose owner is not a window
+// is not made: MessageBoxA returns -1. A type of no known kind shows every button. On Windows a
+// hook presses the answer on the real box and records what the box shows: its type is read back
+// from its buttons and default button (a box of no known kind reads as 0xF).
 void Win32SimQueueMessageBoxAnswer(int answer);
 struct Win32SimMessageBox {
-  HWND owner;
+  HWND owner;  // the top-level window of the one MessageBoxA was given
   std::string text;
   std::string caption;
   UINT type;
   int answer;  // what MessageBoxA returned
 };
 std::vector<Win32SimMessageBox> Win32SimMessageBoxes();
-std::vector<UINT> Win32SimBeeps();  // the types MessageBeep was called with, in order
+// The types MessageBeep was called with, in order (on Windows: through the program's import).
+std::vector<UINT> Win32SimBeeps();
 
-// ---- screen: SM_CXSCREEN / SM_CYSCREEN and SM_CXFULLSCREEN / SM_CYFULLSCREEN
+// ---- screen, model only (a real display has the size it has: tests read it with
+// GetSystemMetrics): SM_CXSCREEN / SM_CYSCREEN and SM_CXFULLSCREEN / SM_CYFULLSCREEN
 void Win32SimSetScreenSize(int width, int height);
 void Win32SimSetFullScreenSize(int width, int height);
