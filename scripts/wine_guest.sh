@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Wine guest the DLL stage runs in, or reuses it if it is already built from the same
-# recipe: a Debian bookworm amd64 root with i386 added, real Wine (wine, wine32, wine64), Xvfb
-# and the Debian kernel, a 64-bit Wine prefix made in the root on this machine (32-bit programs
-# run in it through WoW64), and a small init that runs whatever the payload share brings.
+# recipe: a Debian bookworm amd64 root with i386 added, real Wine (wine, wine32, wine64) and the
+# Debian kernel, a 64-bit Wine prefix made in the root on this machine (32-bit programs run in
+# it through WoW64) set to Wine's null display, and a small init that runs whatever the payload
+# share brings.
 # The result is an ext4 image plus the kernel and initrd, in $OMBREL_GUEST_DIR
 # (default build/wine-guest).
 #
@@ -109,12 +110,12 @@ mount --bind /dev/pts "$root/dev/pts"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
   DEBIAN_FRONTEND=noninteractive "$@"; }
 
-stage "wine, wine32, wine64, xvfb and the kernel into the root"
+stage "wine, wine32, wine64 and the kernel into the root"
 {
   in_root dpkg --add-architecture i386
   in_root apt-get update -qq
   in_root apt-get install -y -qq --no-install-recommends \
-    wine wine32 wine64 xvfb xauth linux-image-amd64 initramfs-tools
+    wine wine32 wine64 linux-image-amd64 initramfs-tools
   in_root apt-get clean
 } 2>&1 | hide_mirrors >>"$log" ||
   { echo "wine guest: installing Wine into the root failed; last lines of the log:" >&2; tail -n 20 "$log" >&2; exit 1; }
@@ -128,6 +129,10 @@ in_root /usr/bin/env WINEARCH=win64 WINEPREFIX=/var/lib/wineprefix WINEDEBUG=-al
   { echo "wine guest: making the Wine prefix failed; last lines of the log:" >&2; tail -n 20 "$log" >&2; exit 1; }
 [ -d "$root/var/lib/wineprefix/drive_c/windows/syswow64" ] ||
   { echo "wine guest: the prefix has no syswow64 folder" >&2; exit 1; }
+# Windows without an X server: Wine's null display driver. Dialogs, controls and message boxes
+# are real USER32 windows; nothing is drawn. (An X server under emulation is several times
+# slower, and this prefix never shows anything to anyone.)
+printf '\n[Software\\\\Wine\\\\Drivers] 1700000000\n"Graphics"="null"\n' >>"$root/var/lib/wineprefix/user.reg"
 
 cleanup_mounts
 
