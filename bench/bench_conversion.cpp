@@ -2,11 +2,21 @@
 // buffers and in place, beside memcpy of the larger side as the floor; and the in-place
 // transforms ScaleClipRound (all three steps on) and OffsetAndScale for every real type.
 // bench/run_conversion.sh puts the results beside numpy's in one table.
+//
+// Every call is timed on its own with the steady clock, and each benchmark reports its fastest
+// call in nanoseconds per element as the counter "ns" (the in-place pairs report two counters):
+// on a shared machine the fastest call is the one least disturbed by other work, and numpy's
+// side is measured the same way. The in-place conversions need no refill: each benchmark takes
+// one pair of kinds there and back, so every call finds the buffer holding elements of its own
+// source kind, left there by the call before.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -54,98 +64,145 @@ const std::vector<unsigned char>& SourceData(const Kind& k) {
   return data;
 }
 
-void SetCounters(benchmark::State& state, size_t bytesPerElement) {
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kElements));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(kElements * bytesPerElement));
+// Seconds taken by one call.
+template <typename Call>
+double TimedCall(const Call& call) {
+  benchmark::ClobberMemory();
+  const auto start = std::chrono::steady_clock::now();
+  call();
+  benchmark::ClobberMemory();
+  const auto end = std::chrono::steady_clock::now();
+  return std::chrono::duration<double>(end - start).count();
 }
+
+// The fastest of the calls seen, as nanoseconds per element.
+struct Fastest {
+  double seconds = std::numeric_limits<double>::infinity();
+  void Add(double s) { seconds = std::min(seconds, s); }
+  benchmark::Counter NanosecondsPerElement() const {
+    return benchmark::Counter(seconds * 1e9 / static_cast<double>(kElements));
+  }
+};
 
 void BM_Convert(benchmark::State& state) {
   const Kind& from = kKinds[state.range(0)];
   const Kind& to = kKinds[state.range(1)];
   const std::vector<unsigned char>& source = SourceData(from);
   std::vector<unsigned char> destination(kElements * to.bytes);
+  Fastest fastest;
   for (auto _ : state) {
-    ConvertElements(source.data(), destination.data(), static_cast<int32_t>(kElements), from.bytes, from.format,
-                    to.bytes, to.format);
-    benchmark::DoNotOptimize(destination.data());
-    benchmark::ClobberMemory();
+    const double seconds = TimedCall([&] {
+      ConvertElements(source.data(), destination.data(), static_cast<int32_t>(kElements), from.bytes, from.format,
+                      to.bytes, to.format);
+    });
+    fastest.Add(seconds);
+    state.SetIterationTime(seconds);
   }
-  SetCounters(state, from.bytes + to.bytes);
+  state.counters["ns"] = fastest.NanosecondsPerElement();
 }
 
-// Each conversion runs on a fresh copy of the source, made with the timer paused.
+// In place, there (first kind to second) and back, one buffer; "there" and "back" are the
+// fastest call of each direction.
 void BM_ConvertInPlace(benchmark::State& state) {
-  const Kind& from = kKinds[state.range(0)];
-  const Kind& to = kKinds[state.range(1)];
-  const std::vector<unsigned char>& source = SourceData(from);
-  std::vector<unsigned char> buffer(kElements * std::max(from.bytes, to.bytes));
+  const Kind& a = kKinds[state.range(0)];
+  const Kind& b = kKinds[state.range(1)];
+  const std::vector<unsigned char>& source = SourceData(a);
+  std::vector<unsigned char> buffer(kElements * std::max(a.bytes, b.bytes));
+  std::memcpy(buffer.data(), source.data(), source.size());
+  const auto n = static_cast<int32_t>(kElements);
+  Fastest there, back;
   for (auto _ : state) {
-    state.PauseTiming();
-    std::memcpy(buffer.data(), source.data(), source.size());
-    state.ResumeTiming();
-    ConvertElements(buffer.data(), buffer.data(), static_cast<int32_t>(kElements), from.bytes, from.format, to.bytes,
-                    to.format);
-    benchmark::DoNotOptimize(buffer.data());
-    benchmark::ClobberMemory();
+    const double forward =
+        TimedCall([&] { ConvertElements(buffer.data(), buffer.data(), n, a.bytes, a.format, b.bytes, b.format); });
+    const double backward =
+        TimedCall([&] { ConvertElements(buffer.data(), buffer.data(), n, b.bytes, b.format, a.bytes, a.format); });
+    there.Add(forward);
+    back.Add(backward);
+    state.SetIterationTime(forward + backward);
   }
-  SetCounters(state, from.bytes + to.bytes);
+  state.counters["there"] = there.NanosecondsPerElement();
+  state.counters["back"] = back.NanosecondsPerElement();
 }
 
 // The floor: copying the larger side's bytes.
 void BM_Memcpy(benchmark::State& state) {
   const size_t width = static_cast<size_t>(state.range(0));
   std::vector<unsigned char> source(kElements * width, 1), destination(kElements * width);
+  Fastest fastest;
   for (auto _ : state) {
-    std::memcpy(destination.data(), source.data(), source.size());
-    benchmark::DoNotOptimize(destination.data());
-    benchmark::ClobberMemory();
+    const double seconds = TimedCall([&] { std::memcpy(destination.data(), source.data(), source.size()); });
+    fastest.Add(seconds);
+    state.SetIterationTime(seconds);
   }
-  SetCounters(state, 2 * width);
+  state.counters["ns"] = fastest.NanosecondsPerElement();
 }
 
-// Offset, scale, clipping to explicit limits and rounding, all on; the loop is data-independent,
-// so the data may keep changing from one iteration to the next.
+// Offset, scale, clipping to explicit limits and rounding, all on; each call works on what the
+// call before left (the kernels take the same time whatever the values).
 void BM_ScaleClipRound(benchmark::State& state) {
   const Kind& k = kKinds[state.range(0)];
   std::vector<unsigned char> data = SourceData(k);
   const bool isUnsigned = k.format == 2;
+  Fastest fastest;
   for (auto _ : state) {
-    ScaleClipRound(k.typeCode, data.data(), static_cast<int32_t>(kElements), 0.5, 1.5, isUnsigned ? 10.0 : -100.0,
-                   isUnsigned ? 200.0 : 100.0, 1);
-    benchmark::DoNotOptimize(data.data());
-    benchmark::ClobberMemory();
+    const double seconds = TimedCall([&] {
+      ScaleClipRound(k.typeCode, data.data(), static_cast<int32_t>(kElements), 0.5, 1.5, isUnsigned ? 10.0 : -100.0,
+                     isUnsigned ? 200.0 : 100.0, 1);
+    });
+    fastest.Add(seconds);
+    state.SetIterationTime(seconds);
   }
-  SetCounters(state, 2 * k.bytes);
+  state.counters["ns"] = fastest.NanosecondsPerElement();
 }
 
 void BM_OffsetAndScale(benchmark::State& state) {
   const Kind& k = kKinds[state.range(0)];
   std::vector<unsigned char> data = SourceData(k);
   const double offset = 0.25, scale = 0.999;
+  Fastest fastest;
   for (auto _ : state) {
-    OffsetAndScale(k.typeCode, data.data(), &offset, &scale, static_cast<int32_t>(kElements));
-    benchmark::DoNotOptimize(data.data());
-    benchmark::ClobberMemory();
+    const double seconds =
+        TimedCall([&] { OffsetAndScale(k.typeCode, data.data(), &offset, &scale, static_cast<int32_t>(kElements)); });
+    fastest.Add(seconds);
+    state.SetIterationTime(seconds);
   }
-  SetCounters(state, 2 * k.bytes);
+  state.counters["ns"] = fastest.NanosecondsPerElement();
 }
-
-// The best repetition, as numpy's side takes its best run: on a shared machine the minimum is
-// the measurement least disturbed by other work.
-double Fastest(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
 
 void AllPairs(benchmark::internal::Benchmark* b) {
   for (int from = 0; from < 8; ++from)
     for (int to = 0; to < 8; ++to) b->Args({from, to});
 }
 
-BENCHMARK(BM_Convert)->Apply(AllPairs)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", Fastest);
-BENCHMARK(BM_ConvertInPlace)->Apply(AllPairs)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", Fastest);
-BENCHMARK(BM_Memcpy)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", Fastest);
-BENCHMARK(BM_ScaleClipRound)->DenseRange(0, 7)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", Fastest);
-BENCHMARK(BM_OffsetAndScale)->DenseRange(0, 7)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", Fastest);
+// Each unordered pair of different kinds once: the benchmark goes both ways.
+void UnorderedPairs(benchmark::internal::Benchmark* b) {
+  for (int a = 0; a < 8; ++a)
+    for (int c = a + 1; c < 8; ++c) b->Args({a, c});
+}
+
+BENCHMARK(BM_Convert)->Apply(AllPairs)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ConvertInPlace)->Apply(UnorderedPairs)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Memcpy)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScaleClipRound)->DenseRange(0, 7)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OffsetAndScale)->DenseRange(0, 7)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// --instruction_set=0, 1 or 2 measures the SSE2, AVX2 or AVX-512 variant of the kernels (the
+// processor's widest by default).
+int main(int argc, char** argv) {
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--instruction_set=", 18) == 0) {
+      LimitConversionInstructionSet(std::atoi(argv[i] + 18));
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  argc = kept;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

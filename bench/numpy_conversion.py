@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The numeric conversions as a numpy user would write them, on 1M elements of the same kinds
 and value distributions as bench/bench_conversion.cpp. Prints one line per measurement, the
-best of several repetitions in nanoseconds per element:
+fastest single call (of at least 20, over at least a twentieth of a second, as the C++ side
+measures) in nanoseconds per element:
     convert <from> <to> <ns>          x.astype(to) for all 64 pairs
     scaleclipround <type> <ns> <how>  np.clip((x + o) * s, lo, hi), rounded, stored back in x
     offsetandscale <type> <ns>        x[...] = (x + o) * s
@@ -24,13 +25,15 @@ def source(kind):
     return rng.integers(0, 256, ELEMENTS * dtype.itemsize, dtype=np.uint8).view(dtype)
 
 
-def best_ns_per_element(fn, repeats=20):
+def best_ns_per_element(fn, calls=20, seconds=0.05):
     fn()  # warm up: first-touch of the result memory, code paths
     best = float("inf")
-    for _ in range(repeats):
+    made, began = 0, time.perf_counter()
+    while made < calls or time.perf_counter() - began < seconds:
         start = time.perf_counter()
         fn()
         best = min(best, time.perf_counter() - start)
+        made += 1
     return best * 1e9 / ELEMENTS
 
 

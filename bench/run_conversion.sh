@@ -2,10 +2,10 @@
 # The conversion table: ConvertElements for all 64 pairs of element kinds on 1M elements (in
 # separate buffers and in place), ScaleClipRound and OffsetAndScale for every real type, beside
 # numpy doing the same and memcpy of the larger side (the floor). Times are nanoseconds per
-# element, the best of several repetitions on both sides (the least disturbed by other work on a
-# shared machine); the ratios
-# are throughputs, so ours/numpy >= 1 means at least numpy's speed and ours/floor 1 means
-# memcpy speed.
+# element of the fastest single call on both sides (the call least disturbed by other work on a
+# shared machine); the in-place conversions are timed there and back on one buffer, without
+# refills. The ratios are throughputs, so ours/numpy >= 1 means at least numpy's speed and
+# ours/floor 1 means memcpy speed. Takes about a minute.
 #   bench/run_conversion.sh [build dir of the bench preset]     (default build/bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,18 +13,21 @@ build="${1:-build/bench}"
 json="$(mktemp)"
 numpy="$(mktemp)"
 trap 'rm -f "$json" "$numpy"' EXIT
-"$build/bench/bench_conversion" --benchmark_format=json --benchmark_repetitions=3 \
-  --benchmark_report_aggregates_only=true --benchmark_min_time=0.1 >"$json"
+"$build/bench/bench_conversion" --benchmark_format=json --benchmark_min_time=0.05 >"$json"
 /usr/bin/python3 bench/numpy_conversion.py >"$numpy"
 /usr/bin/python3 - "$json" "$numpy" <<'PY'
 import json, sys
-ELEMENTS = 1 << 20
 KINDS = ["float32", "float64", "int8", "int16", "int32", "uint8", "uint16", "uint32"]
 WIDTH = {"float32": 4, "float64": 8, "int8": 1, "int16": 2, "int32": 4, "uint8": 1, "uint16": 2, "uint32": 4}
 best = {}
 for r in json.load(open(sys.argv[1]))["benchmarks"]:
-    if r.get("aggregate_name") == "min":
-        best[r["run_name"]] = r["real_time"] * 1000.0 / ELEMENTS  # microseconds -> ns per element
+    name = r["run_name"].removesuffix("/manual_time")
+    if name.startswith("BM_ConvertInPlace/"):  # one pair of kinds there and back
+        _, a, b = name.split("/")
+        best[f"BM_ConvertInPlace/{a}/{b}"] = r["there"]
+        best[f"BM_ConvertInPlace/{b}/{a}"] = r["back"]
+    else:
+        best[name] = r["ns"]
 npy = {}
 for line in open(sys.argv[2]):
     f = line.split()

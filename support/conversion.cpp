@@ -1,15 +1,21 @@
-// Numeric conversion kernels. Each (source kind, destination kind) pair has its own loop,
-// instantiated from one template, so no loop tests a type per element; a request picks its
-// loop from an 8 x 8 table once. Elements are read and written with memcpy because wave data
-// need not be aligned to its element size (layout-0 data starts at byte 110 of the block).
+// Numeric conversion: the type-code tables, the entry points and the choice of kernels. Each
+// (source kind, destination kind) pair has its own loop, instantiated from one template, so no
+// loop tests a type per element; a request picks its loop from an 8 x 8 table once, and the
+// in-place transforms pick one loop per numeric type and combination of steps. Elements are
+// read and written with memcpy because wave data need not be aligned to its element size
+// (layout-0 data starts at byte 110 of the block).
+//
+// The kernels are in support/conversion_kernels.inc, compiled here three times over a small
+// vector layer: for SSE2, which every build of the module has, and for AVX2 and AVX-512, which
+// are used only when the processor has them (the DLL must load and run without them). AVX-512
+// adds the conversions of 4-byte unsigned integers and the byte permutes that map runs of
+// bytes through a table. Every variant gives the bits of the element rules below.
 //
 // The float-to-integer rule selects in floating point before converting: a value whose
 // truncation lies outside the intermediate integer (or NaN, which fails every comparison) is
 // replaced by the intermediate's most negative value, so the conversion that follows is always
-// in range and has no undefined case. Where SSE2 is there (every build of the module), the
-// pairs the compiler vectorizes poorly by itself get a vector prefix written with intrinsics:
-// floating point into integers, whose truncating instructions give the rule's intermediate
-// directly, and small integers into wider kinds.
+// in range and has no undefined case. The vector forms use the x86 truncating instructions,
+// which give that intermediate (INT32_MIN) by themselves.
 #include "support/conversion.h"
 
 #include <algorithm>
@@ -23,9 +29,10 @@
 #include <type_traits>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if !defined(__SSE2__)
+#error "the conversion kernels need SSE2, which every build of the module has"
 #endif
+#include <immintrin.h>
 
 #include "support/utilities.h"
 
@@ -61,6 +68,12 @@ inline T Load(const unsigned char* p) {
 template <typename T>
 inline void Store(unsigned char* p, T value) {
   std::memcpy(p, &value, sizeof value);
+}
+
+bool RunsOverlap(const void* a, size_t aBytes, const void* b, size_t bBytes) {
+  const uintptr_t aStart = reinterpret_cast<uintptr_t>(a);
+  const uintptr_t bStart = reinterpret_cast<uintptr_t>(b);
+  return aStart < bStart + bBytes && bStart < aStart + aBytes;
 }
 
 // ---------------------------------------------------------------- element rules
@@ -112,7 +125,7 @@ inline D ConvertElement(S value) {
 // Rounds half away from zero without the double rounding of floor(x + 0.5): adding and
 // subtracting 2^52 gives the nearest integer with ties to even, exactly for |x| < 2^52, and a
 // tie that went down to even is moved one up. Larger magnitudes, infinities and NaN are
-// integers or unchanged already. No branches, so the loops below vectorize.
+// integers or unchanged already.
 // (Doubles must be evaluated in double precision, not in x87 extended registers.)
 static_assert(FLT_EVAL_METHOD == 0, "RoundHalfAway needs double arithmetic in double precision");
 inline double RoundHalfAwayInline(double x) {
@@ -124,165 +137,141 @@ inline double RoundHalfAwayInline(double x) {
   return magnitude < kIntegral ? withSign : x;
 }
 
-// ---------------------------------------------------------------- float to integer, eight at a time
-#if defined(__SSE2__)
-// The x86 truncating conversions (cvttpd2dq, cvttps2dq) give INT32_MIN for NaN and for values
-// whose truncation lies outside int32: exactly the intermediate of the rule above, so the
-// vector loops below need no range test except for 4-byte unsigned destinations.
-
-// Eight int32 lanes from eight elements of a floating-point kind.
-struct EightLanes {
-  __m128i low, high;
+// The steps of one ScaleClipRound or OffsetAndScale call, decided before the data is touched.
+struct TransformSteps {
+  double offset, scale, low, high;
+  bool scaling, clipping, rounding;
 };
 
-inline __m128i TruncateFourDoubles(const unsigned char* p) {
-  const __m128i first = _mm_cvttpd_epi32(_mm_loadu_pd(reinterpret_cast<const double*>(p)));
-  const __m128i second = _mm_cvttpd_epi32(_mm_loadu_pd(reinterpret_cast<const double*>(p + 16)));
-  return _mm_unpacklo_epi64(first, second);
+using ConvertKernel = void (*)(const unsigned char* source, unsigned char* destination, size_t count);
+
+// Elements of one local block of the in-place walks.
+inline constexpr size_t kLocalBlock = 512;
+
+// data[i] = table[data[i]] for count bytes (with the byte permutes where the processor has them).
+void MapBytes(unsigned char* data, size_t count, const uint8_t* table);
+
+// The same for count 2-byte elements, one at a time and never inlined into the kernels: there
+// the compiler vectorizes the loop into element-by-element extracts and inserts, which are
+// slower.
+__attribute__((noinline)) void MapWords(unsigned char* data, size_t count, const uint16_t* table) {
+  for (size_t i = 0; i < count; ++i) {
+    unsigned char* p = data + 2 * i;
+    Store<uint16_t>(p, table[Load<uint16_t>(p)]);
+  }
 }
 
-template <typename F>
-inline EightLanes TruncateEight(const unsigned char* p) {
-  if constexpr (std::is_same_v<F, double>) {
-    return {TruncateFourDoubles(p), TruncateFourDoubles(p + 32)};
+// ---------------------------------------------------------------- SSE2: groups of four elements
+
+namespace sse2 {
+
+inline constexpr size_t kGroup = 4;
+// Integers into wider integers: the compiler's own SSE2 loops are slow (no extending loads).
+inline constexpr bool kHandWrittenIntegerWidening = true;
+// 8-byte floats into 4-byte unsigned integers: one at a time on x86-64 (see the kernels).
+inline constexpr bool kScalarDoubleToUInt32 = true;
+
+using Doubles = __m128d;  // half a group
+using Floats = __m128;
+using Int32s = __m128i;
+struct GroupDoubles {
+  Doubles low, high;
+};
+
+inline Doubles Splat(double x) { return _mm_set1_pd(x); }
+inline Doubles Add(Doubles a, Doubles b) { return _mm_add_pd(a, b); }
+inline Doubles Sub(Doubles a, Doubles b) { return _mm_sub_pd(a, b); }
+inline Doubles Mul(Doubles a, Doubles b) { return _mm_mul_pd(a, b); }
+inline Doubles And(Doubles a, Doubles b) { return _mm_and_pd(a, b); }
+inline Doubles Or(Doubles a, Doubles b) { return _mm_or_pd(a, b); }
+inline Doubles Xor(Doubles a, Doubles b) { return _mm_xor_pd(a, b); }
+inline Doubles AndNot(Doubles a, Doubles b) { return _mm_andnot_pd(a, b); }  // ~a & b
+// Comparisons as C++ writes them: false when either side is NaN.
+inline Doubles Less(Doubles a, Doubles b) { return _mm_cmplt_pd(a, b); }
+inline Doubles NotBelow(Doubles a, Doubles b) { return _mm_cmpge_pd(a, b); }
+inline Doubles Equal(Doubles a, Doubles b) { return _mm_cmpeq_pd(a, b); }
+inline Doubles Select(Doubles mask, Doubles yes, Doubles no) { return Or(And(mask, yes), AndNot(mask, no)); }
+// x < low ? low : x and x > high ? high : x: maxpd and minpd give their second operand when
+// the comparison fails, so NaN and signed zeros come out as the conditions say.
+inline Doubles RaiseTo(Doubles low, Doubles x) { return _mm_max_pd(low, x); }
+inline Doubles LowerTo(Doubles high, Doubles x) { return _mm_min_pd(high, x); }
+
+// RoundHalfAwayInline, two at a time (the same operations).
+template <bool kKeepNaNBits>
+inline Doubles RoundHalfAwayLanes(Doubles x) {
+  const Doubles integral = Splat(0x1p52);
+  const Doubles magnitude = AndNot(Splat(-0.0), x);
+  const Doubles nearestEven = Sub(Add(magnitude, integral), integral);
+  const Doubles away = Add(nearestEven, And(Equal(Sub(magnitude, nearestEven), Splat(0.5)), Splat(1.0)));
+  const Doubles withSign = Xor(away, And(Less(x, Splat(0.0)), Splat(-0.0)));
+  return Select(Less(magnitude, integral), withSign, x);
+}
+
+inline GroupDoubles LoadDoubles(const unsigned char* p) {
+  return {_mm_loadu_pd(reinterpret_cast<const double*>(p)), _mm_loadu_pd(reinterpret_cast<const double*>(p + 16))};
+}
+inline void StoreDoubles(unsigned char* p, const GroupDoubles& g) {
+  _mm_storeu_pd(reinterpret_cast<double*>(p), g.low);
+  _mm_storeu_pd(reinterpret_cast<double*>(p + 16), g.high);
+}
+inline Floats LoadFloats(const unsigned char* p) { return _mm_loadu_ps(reinterpret_cast<const float*>(p)); }
+inline void StoreFloats(unsigned char* p, Floats f) { _mm_storeu_ps(reinterpret_cast<float*>(p), f); }
+inline GroupDoubles WidenFloats(Floats f) { return {_mm_cvtps_pd(f), _mm_cvtps_pd(_mm_movehl_ps(f, f))}; }
+inline Floats NarrowToFloats(const GroupDoubles& g) { return _mm_movelh_ps(_mm_cvtpd_ps(g.low), _mm_cvtpd_ps(g.high)); }
+
+// A group of integer elements as 32-bit lanes, sign- or zero-extended after their kind
+// (4-byte kinds as they are).
+template <typename T>
+inline Int32s LoadAsInt32(const unsigned char* p) {
+  if constexpr (sizeof(T) == 1) {
+    const __m128i bytes = _mm_cvtsi32_si128(Load<int32_t>(p));
+    const __m128i extension = std::is_signed_v<T> ? _mm_cmpgt_epi8(_mm_setzero_si128(), bytes) : _mm_setzero_si128();
+    const __m128i words = _mm_unpacklo_epi8(bytes, extension);
+    return _mm_unpacklo_epi16(words, std::is_signed_v<T> ? _mm_srai_epi16(words, 15) : _mm_setzero_si128());
+  } else if constexpr (sizeof(T) == 2) {
+    const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return _mm_unpacklo_epi16(words, std::is_signed_v<T> ? _mm_srai_epi16(words, 15) : _mm_setzero_si128());
   } else {
-    return {_mm_cvttps_epi32(_mm_loadu_ps(reinterpret_cast<const float*>(p))),
-            _mm_cvttps_epi32(_mm_loadu_ps(reinterpret_cast<const float*>(p + 16)))};
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   }
 }
 
-// 4-byte unsigned destinations take the low 32 bits of a 64-bit truncation. For values from
-// just above -2^31 - 1 up to 2^32 these are found in 32 bits: values of 2^31 and more are
-// truncated after subtracting 2^31 (exact, and still positive, so truncation is still floor)
-// and get the top bit back. Everything else (and the value -2^31 itself) gives INT32_MIN in
-// that truncation; four elements at a time, false when one of them did, and the caller
-// converts those four one by one.
-inline bool HasInt32Min(__m128i lanes) {
-  return _mm_movemask_epi8(_mm_cmpeq_epi32(lanes, _mm_set1_epi32(INT32_MIN))) != 0;
-}
-
-inline bool TruncateFourToUInt32(const unsigned char* p, double, __m128i* lanes) {
-  const __m128d x0 = _mm_loadu_pd(reinterpret_cast<const double*>(p));
-  const __m128d x1 = _mm_loadu_pd(reinterpret_cast<const double*>(p + 16));
-  const __m128d half = _mm_set1_pd(0x1p31);
-  const __m128d upper0 = _mm_cmpge_pd(x0, half), upper1 = _mm_cmpge_pd(x1, half);
-  const __m128i truncated = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_sub_pd(x0, _mm_and_pd(upper0, half))),
-                                               _mm_cvttpd_epi32(_mm_sub_pd(x1, _mm_and_pd(upper1, half))));
-  if (HasInt32Min(truncated)) return false;
-  // The low halves of the four 64-bit masks, as 32-bit lanes: where to put the top bit back.
-  const __m128 upper = _mm_shuffle_ps(_mm_castpd_ps(upper0), _mm_castpd_ps(upper1), _MM_SHUFFLE(2, 0, 2, 0));
-  *lanes = _mm_xor_si128(truncated, _mm_and_si128(_mm_castps_si128(upper), _mm_set1_epi32(INT32_MIN)));
-  return true;
-}
-
-inline bool TruncateFourToUInt32(const unsigned char* p, float, __m128i* lanes) {
-  const __m128 x = _mm_loadu_ps(reinterpret_cast<const float*>(p));
-  const __m128 half = _mm_set1_ps(0x1p31f);
-  const __m128 upper = _mm_cmpge_ps(x, half);
-  const __m128i truncated = _mm_cvttps_epi32(_mm_sub_ps(x, _mm_and_ps(upper, half)));
-  if (HasInt32Min(truncated)) return false;
-  *lanes = _mm_xor_si128(truncated, _mm_and_si128(_mm_castps_si128(upper), _mm_set1_epi32(INT32_MIN)));
-  return true;
-}
-
-// Converts the leading multiple of eight elements of a floating-point run into an integer kind
-// and returns how many it did. Each group of elements is loaded before its results are stored,
-// so source and destination may also be the same address when the widths are equal.
-template <typename S, typename D>
-inline size_t FloatToIntegerPrefix(const unsigned char* source, unsigned char* destination, size_t count) {
-  const size_t whole = count - count % 8;
-  for (size_t i = 0; i < whole; i += 8) {
-    const unsigned char* in = source + i * sizeof(S);
-    unsigned char* out = destination + i * sizeof(D);
-#if defined(__x86_64__)
-    if constexpr (std::is_same_v<D, uint32_t> && std::is_same_v<S, double>) {
-      // On x86-64 one at a time through the 64-bit truncation, which gives INT64_MIN for NaN
-      // and out of range itself: faster than the four-wide work on two-double vectors.
-      for (size_t k = 0; k < 8; ++k) {
-        const int64_t wide = _mm_cvttsd_si64(_mm_load_sd(reinterpret_cast<const double*>(in + k * 8)));
-        Store<uint32_t>(out + k * 4, static_cast<uint32_t>(wide));
-      }
-      continue;
-    }
-#endif
-    if constexpr (std::is_same_v<D, uint32_t>) {
-      for (size_t half = 0; half < 8; half += 4) {
-        __m128i lanes;
-        if (TruncateFourToUInt32(in + half * sizeof(S), S{}, &lanes)) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(out + half * 4), lanes);
-        } else {
-          for (size_t k = half; k < half + 4; ++k)
-            Store<D>(out + k * 4, ConvertElement<S, D>(Load<S>(in + k * sizeof(S))));
-        }
-      }
-    } else {
-      EightLanes lanes = TruncateEight<S>(in);
-      if constexpr (sizeof(D) == 4) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), lanes.low);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), lanes.high);
-      } else if constexpr (sizeof(D) == 2) {
-        // The low 16-bit halves of the eight lanes, in order: three rounds of interleaving
-        // the halves gather them (the compiler's own choice for such a narrowing).
-        const __m128i mixed0 = _mm_unpacklo_epi16(lanes.low, lanes.high);
-        const __m128i mixed1 = _mm_unpackhi_epi16(lanes.low, lanes.high);
-        const __m128i even = _mm_unpacklo_epi16(mixed0, mixed1);
-        const __m128i odd = _mm_unpackhi_epi16(mixed0, mixed1);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(even, odd));
-      } else {
-        // Low 8 bits, which the two saturating packs keep unchanged.
-        const __m128i byteMask = _mm_set1_epi32(0xFF);
-        const __m128i words = _mm_packs_epi32(_mm_and_si128(lanes.low, byteMask), _mm_and_si128(lanes.high, byteMask));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
-      }
-    }
-  }
-  return whole;
-}
-
-// ---------------------------------------------------------------- integers to wider kinds, sixteen at a time
-
-// Sixteen elements of a 1- or 2-byte integer kind as 16-bit lanes (1-byte sources) or 32-bit
-// lanes, sign- or zero-extended after the source's signedness.
-// (The extension bytes are built whole, from a comparison or shift, rather than left to an
-// arithmetic shift of half-filled lanes: that form let the compiler chain every iteration to
-// the previous one through a scratch register.)
-template <typename S>
-inline void WidenBytesToWords(__m128i bytes, __m128i words[2]) {
-  const __m128i extension =
-      std::is_signed_v<S> ? _mm_cmpgt_epi8(_mm_setzero_si128(), bytes) : _mm_setzero_si128();
-  words[0] = _mm_unpacklo_epi8(bytes, extension);
-  words[1] = _mm_unpackhi_epi8(bytes, extension);
-}
-
-template <bool kSigned>
-inline void WidenWordsToInt32(__m128i words, __m128i* low, __m128i* high) {
-  const __m128i extension = kSigned ? _mm_srai_epi16(words, 15) : _mm_setzero_si128();
-  *low = _mm_unpacklo_epi16(words, extension);
-  *high = _mm_unpackhi_epi16(words, extension);
-}
-
-// Sixteen elements of an integer kind as four vectors of 32-bit lanes (4-byte kinds as they are).
-template <typename S>
-inline void WidenSixteen(const unsigned char* p, __m128i lanes[4]) {
-  if constexpr (sizeof(S) == 1) {
-    __m128i words[2];
-    WidenBytesToWords<S>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), words);
-    WidenWordsToInt32<std::is_signed_v<S>>(words[0], &lanes[0], &lanes[1]);
-    WidenWordsToInt32<std::is_signed_v<S>>(words[1], &lanes[2], &lanes[3]);
-  } else if constexpr (sizeof(S) == 2) {
-    WidenWordsToInt32<std::is_signed_v<S>>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), &lanes[0], &lanes[1]);
-    WidenWordsToInt32<std::is_signed_v<S>>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), &lanes[2],
-                                          &lanes[3]);
+// Stores the low-order bytes of each lane as an element of kind T.
+template <typename T>
+inline void StoreFromInt32(unsigned char* p, Int32s lanes) {
+  if constexpr (sizeof(T) == 1) {
+    // The low 8 bits, which the two saturating packs keep unchanged.
+    const __m128i low = _mm_and_si128(lanes, _mm_set1_epi32(0xFF));
+    const __m128i words = _mm_packs_epi32(low, low);
+    Store<int32_t>(p, _mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+  } else if constexpr (sizeof(T) == 2) {
+    // The low 16 bits sign-extended, which the saturating pack keeps unchanged.
+    const __m128i low = _mm_srai_epi32(_mm_slli_epi32(lanes, 16), 16);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(low, low));
   } else {
-    for (int q = 0; q < 4; ++q) lanes[q] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), lanes);
   }
 }
 
-// Four 32-bit lanes of source kind S as floats: one rounding each. Unsigned 32-bit lanes are
-// split into their 16-bit halves, which convert exactly; the only rounding is in the sum.
-template <typename S>
-inline __m128 LanesToFloats(__m128i lanes) {
-  if constexpr (std::is_same_v<S, uint32_t>) {
+// Exact. Unsigned lanes are converted with their top bit flipped, which subtracts 2^31, and
+// 2^31 is added back.
+template <bool kUnsigned>
+inline GroupDoubles Int32ToDoubles(Int32s lanes) {
+  if constexpr (kUnsigned) {
+    const __m128i biased = _mm_xor_si128(lanes, _mm_set1_epi32(INT32_MIN));
+    const Doubles bias = Splat(0x1p31);
+    return {Add(_mm_cvtepi32_pd(biased), bias),
+            Add(_mm_cvtepi32_pd(_mm_shuffle_epi32(biased, _MM_SHUFFLE(3, 2, 3, 2))), bias)};
+  } else {
+    return {_mm_cvtepi32_pd(lanes), _mm_cvtepi32_pd(_mm_shuffle_epi32(lanes, _MM_SHUFFLE(3, 2, 3, 2)))};
+  }
+}
+
+// One rounding each. Unsigned lanes are split into their 16-bit halves, which convert
+// exactly; the only rounding is in the sum.
+template <bool kUnsigned>
+inline Floats Int32ToFloats(Int32s lanes) {
+  if constexpr (kUnsigned) {
     const __m128 high = _mm_cvtepi32_ps(_mm_srli_epi32(lanes, 16));
     const __m128 low = _mm_cvtepi32_ps(_mm_and_si128(lanes, _mm_set1_epi32(0xFFFF)));
     return _mm_add_ps(_mm_mul_ps(high, _mm_set1_ps(65536.0f)), low);
@@ -291,271 +280,340 @@ inline __m128 LanesToFloats(__m128i lanes) {
   }
 }
 
-// Four 32-bit lanes of source kind S as doubles (exact). Unsigned 32-bit lanes are converted
-// with their top bit flipped, which subtracts 2^31, and 2^31 is added back.
-template <typename S>
-inline void LanesToDoubles(__m128i lanes, __m128d* low, __m128d* high) {
-  if constexpr (std::is_same_v<S, uint32_t>) {
-    const __m128i biased = _mm_xor_si128(lanes, _mm_set1_epi32(INT32_MIN));
-    const __m128d bias = _mm_set1_pd(0x1p31);
-    *low = _mm_add_pd(_mm_cvtepi32_pd(biased), bias);
-    *high = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(biased, _MM_SHUFFLE(3, 2, 3, 2))), bias);
-  } else {
-    *low = _mm_cvtepi32_pd(lanes);
-    *high = _mm_cvtepi32_pd(_mm_shuffle_epi32(lanes, _MM_SHUFFLE(3, 2, 3, 2)));
-  }
+inline Int32s TruncateLanes(const GroupDoubles& g) {
+  return _mm_unpacklo_epi64(_mm_cvttpd_epi32(g.low), _mm_cvttpd_epi32(g.high));
+}
+inline Int32s TruncateFloatLanes(Floats f) { return _mm_cvttps_epi32(f); }
+
+// 4-byte unsigned elements take the low 32 bits of a 64-bit truncation. For values above
+// -2^31 - 1 and below 2^32 these are found in 32 bits: values of 2^31 and more are truncated
+// after subtracting 2^31 (exact, and still positive, so truncation is still floor) and get the
+// top bit back. Everything else (and the value -2^31 itself) truncates to INT32_MIN there:
+// false, with nothing stored, when a lane did, and the caller converts the group one by one.
+inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
+  const Doubles half = Splat(0x1p31);
+  const Doubles upperLow = And(NotBelow(g.low, half), half), upperHigh = And(NotBelow(g.high, half), half);
+  const Int32s truncated = TruncateLanes({Sub(g.low, upperLow), Sub(g.high, upperHigh)});
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(truncated, _mm_set1_epi32(INT32_MIN))) != 0) return false;
+  // 2^31 itself truncates to INT32_MIN: the top bit, where it was taken away.
+  *lanes = _mm_xor_si128(truncated, TruncateLanes({upperLow, upperHigh}));
+  return true;
 }
 
-// Converts the leading multiple of sixteen elements of an integer run into a floating-point
-// kind or a wider integer kind and returns how many it did. Loads come before the stores of
-// the same group, so equal widths may also share one address.
-template <typename S, typename D>
-inline size_t IntegerWideningPrefix(const unsigned char* source, unsigned char* destination, size_t count) {
-  const size_t whole = count - count % 16;
-  for (size_t i = 0; i < whole; i += 16) {
-    const unsigned char* in = source + i * sizeof(S);
-    unsigned char* out = destination + i * sizeof(D);
-    if constexpr (sizeof(S) == 1 && sizeof(D) == 2) {
-      __m128i words[2];
-      WidenBytesToWords<S>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), words);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), words[0]);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), words[1]);
-    } else {
-      __m128i lanes[4];
-      WidenSixteen<S>(in, lanes);
-      for (int q = 0; q < 4; ++q) {
-        unsigned char* o = out + q * 4 * sizeof(D);
-        if constexpr (std::is_same_v<D, float>) {
-          _mm_storeu_ps(reinterpret_cast<float*>(o), LanesToFloats<S>(lanes[q]));
-        } else if constexpr (std::is_same_v<D, double>) {
-          __m128d low, high;
-          LanesToDoubles<S>(lanes[q], &low, &high);
-          _mm_storeu_pd(reinterpret_cast<double*>(o), low);
-          _mm_storeu_pd(reinterpret_cast<double*>(o + 16), high);
-        } else {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), lanes[q]);
-        }
-      }
-    }
-  }
-  return whole;
+// The same from floats.
+inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
+  const __m128 upper = _mm_and_ps(_mm_cmpge_ps(f, _mm_set1_ps(0x1p31f)), _mm_set1_ps(0x1p31f));
+  const __m128i truncated = _mm_cvttps_epi32(_mm_sub_ps(f, upper));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(truncated, _mm_set1_epi32(INT32_MIN))) != 0) return false;
+  *lanes = _mm_xor_si128(truncated, _mm_cvttps_epi32(upper));
+  return true;
 }
 
-// The vector prefix of a pair, where there is one: floating point into integers, and integers
-// into floating point or into wider integers. Other pairs are left to the scalar loop, which
-// the compiler vectorizes well enough by itself.
-template <typename S, typename D>
-inline size_t ConvertVectorPrefix(const unsigned char* source, unsigned char* destination, size_t count) {
-  if constexpr (std::is_floating_point_v<S> && std::is_integral_v<D>) {
-    return FloatToIntegerPrefix<S, D>(source, destination, count);
-  } else if constexpr (std::is_integral_v<S> && (std::is_floating_point_v<D> || sizeof(D) > sizeof(S))) {
-    return IntegerWideningPrefix<S, D>(source, destination, count);
-  } else {
-    (void)source, (void)destination, (void)count;
-    return 0;
-  }
-}
+#include "support/conversion_kernels.inc"
+
+}  // namespace sse2
+
+// ---------------------------------------------------------------- AVX2: groups of eight elements
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
 #else
-template <typename S, typename D>
-inline size_t ConvertVectorPrefix(const unsigned char*, unsigned char*, size_t) {
-  return 0;
-}
+#pragma GCC push_options
+#pragma GCC target("avx2")
 #endif
 
-// ---------------------------------------------------------------- conversion loops
-
-using ConvertKernel = void (*)(const unsigned char* source, unsigned char* destination, size_t count);
-
-// Elements of one local block of the in-place walks.
-inline constexpr size_t kLocalBlock = 512;
-
-// Separate buffers: the vector prefix where there is one, then one straight loop that the
-// compiler may vectorize.
-template <typename S, typename D>
-void ConvertSeparate(const unsigned char* __restrict source, unsigned char* __restrict destination, size_t count) {
-  for (size_t i = ConvertVectorPrefix<S, D>(source, destination, count); i < count; ++i)
-    Store<D>(destination + i * sizeof(D), ConvertElement<S, D>(Load<S>(source + i * sizeof(S))));
-}
-
-// Through a local block: converts [first, first + n) into the block, then writes the block
-// out, so the block's elements are all read before any of them is written.
-template <typename S, typename D>
-void ConvertThroughBlock(const unsigned char* source, unsigned char* destination, size_t first, size_t n) {
-  alignas(16) unsigned char block[kLocalBlock * sizeof(D)];
-  ConvertSeparate<S, D>(source + first * sizeof(S), block, n);
-  std::memcpy(destination + first * sizeof(D), block, n * sizeof(D));
-}
-
-// Walks the run in local blocks: from the last block to the first when elements grow, from the
-// first to the last otherwise; a block's destination bytes then cover only source elements of
-// that block or of blocks already done.
-template <typename S, typename D>
-void ConvertInLocalBlocks(const unsigned char* source, unsigned char* destination, size_t count) {
-  if constexpr (sizeof(D) > sizeof(S)) {
-    for (size_t end = count; end > 0;) {
-      const size_t n = std::min(end, kLocalBlock);
-      end -= n;
-      ConvertThroughBlock<S, D>(source, destination, end, n);
-    }
-  } else {
-    for (size_t first = 0; first < count; first += kLocalBlock)
-      ConvertThroughBlock<S, D>(source, destination, first, std::min(count - first, kLocalBlock));
-  }
-}
-
-// In place (one address). Same width: every element is read before its own slot is written,
-// in one pass. Growing elements: from the end, the largest tail whose destination lies wholly
-// above its own source (and so above every element still unread) is converted directly as a
-// pair of separate runs; that leaves at most half of the run each time, and the last small
-// part goes through a local block. Shrinking elements: the mirror image, from the start.
-template <typename S, typename D>
-void ConvertInPlace(unsigned char* data, size_t count) {
-  if constexpr (sizeof(D) == sizeof(S)) {
-    for (size_t i = ConvertVectorPrefix<S, D>(data, data, count); i < count; ++i)
-      Store<D>(data + i * sizeof(D), ConvertElement<S, D>(Load<S>(data + i * sizeof(S))));
-  } else if constexpr (sizeof(D) > sizeof(S)) {
-    size_t end = count;
-    while (end > kLocalBlock) {
-      const size_t first = (end * sizeof(S) + sizeof(D) - 1) / sizeof(D);
-      ConvertSeparate<S, D>(data + first * sizeof(S), data + first * sizeof(D), end - first);
-      end = first;
-    }
-    ConvertInLocalBlocks<S, D>(data, data, end);
-  } else {
-    size_t first = std::min(count, kLocalBlock);
-    ConvertInLocalBlocks<S, D>(data, data, first);
-    while (first < count) {
-      const size_t last = std::min(count, first * sizeof(S) / sizeof(D));
-      ConvertSeparate<S, D>(data + first * sizeof(S), data + first * sizeof(D), last - first);
-      first = last;
-    }
-  }
-}
-
-bool RunsOverlap(const void* a, size_t aBytes, const void* b, size_t bBytes) {
-  const uintptr_t aStart = reinterpret_cast<uintptr_t>(a);
-  const uintptr_t bStart = reinterpret_cast<uintptr_t>(b);
-  return aStart < bStart + bBytes && bStart < aStart + aBytes;
-}
-
-template <typename S, typename D>
-void ConvertRun(const unsigned char* source, unsigned char* destination, size_t count) {
-  if (source == destination) {
-    ConvertInPlace<S, D>(destination, count);
-  } else if (RunsOverlap(source, count * sizeof(S), destination, count * sizeof(D))) {
-    // Outside the routine's contract (runs that overlap at different addresses): no byte
-    // outside either run is touched, the values are as good as the walk order makes them.
-    ConvertInLocalBlocks<S, D>(source, destination, count);
-  } else {
-    ConvertSeparate<S, D>(source, destination, count);
-  }
-}
-
-template <size_t... pairs>
-constexpr std::array<ConvertKernel, sizeof...(pairs)> MakeConvertKernels(std::index_sequence<pairs...>) {
-  return {&ConvertRun<std::tuple_element_t<pairs / kKindCount, KindTypes>,
-                      std::tuple_element_t<pairs % kKindCount, KindTypes>>...};
-}
-
-// Row: source kind; column: destination kind (the diagonal is never used: same kinds copy).
-constexpr auto kConvertKernels = MakeConvertKernels(std::make_index_sequence<kKindCount * kKindCount>{});
-
-// ---------------------------------------------------------------- in-place transforms
-
-// Applies an operation to each element as a double and stores the result back by the element
-// rules of ConvertElements. Floating-point elements take one pass; integer elements go through
-// a local block of doubles, read and written by the conversion loops, so that each part is one
-// simple loop.
-template <typename T, typename Operation>
-void TransformAsDoubles(unsigned char* data, size_t count, const Operation& operation) {
-  if constexpr (std::is_floating_point_v<T>) {
-    for (size_t i = 0; i < count; ++i) {
-      unsigned char* p = data + i * sizeof(T);
-      Store<T>(p, ConvertElement<double, T>(operation(static_cast<double>(Load<T>(p)))));
-    }
-  } else {
-    alignas(16) double block[kLocalBlock];
-    unsigned char* blockBytes = reinterpret_cast<unsigned char*>(block);
-    for (size_t first = 0; first < count; first += kLocalBlock) {
-      const size_t n = std::min(count - first, kLocalBlock);
-      unsigned char* elements = data + first * sizeof(T);
-      ConvertSeparate<T, double>(elements, blockBytes, n);
-      for (size_t i = 0; i < n; ++i) block[i] = operation(block[i]);
-      ConvertSeparate<double, T>(blockBytes, elements, n);
-    }
-  }
-}
-
-// Elements of one or two bytes have few values: for a run long enough, the operation is
-// applied once to each possible value (by TransformAsDoubles, on a table holding them all) and
-// the run is then mapped through the table, with the same results element for element.
-template <typename T, typename Operation>
-void MapThroughTable(unsigned char* data, size_t count, const Operation& operation, std::make_unsigned_t<T>* table) {
-  using Bits = std::make_unsigned_t<T>;
-  constexpr size_t kValues = size_t{1} << (8 * sizeof(T));
-  for (size_t v = 0; v < kValues; ++v) table[v] = static_cast<Bits>(v);
-  TransformAsDoubles<T>(reinterpret_cast<unsigned char*>(table), kValues, operation);
-  for (size_t i = 0; i < count; ++i) {
-    unsigned char* p = data + i * sizeof(T);
-    Store<Bits>(p, table[Load<Bits>(p)]);
-  }
-}
-
-template <typename T, typename Operation>
-void Transform(unsigned char* data, size_t count, const Operation& operation) {
-  using Bits = std::make_unsigned_t<std::conditional_t<std::is_integral_v<T>, T, int>>;
-  if constexpr (std::is_integral_v<T> && sizeof(T) == 1) {
-    if (count >= 256) {
-      Bits table[256];
-      MapThroughTable<T>(data, count, operation, table);
-      return;
-    }
-  } else if constexpr (std::is_integral_v<T> && sizeof(T) == 2) {
-    if (count >= 65536) {
-      std::unique_ptr<Bits[]> table(new (std::nothrow) Bits[65536]);
-      if (table != nullptr) {
-        MapThroughTable<T>(data, count, operation, table.get());
-        return;
-      }
-    }
-  }
-  TransformAsDoubles<T>(data, count, operation);
-}
-
-template <typename T>
-void OffsetAndScaleRun(unsigned char* data, size_t count, double offset, double scale) {
-  Transform<T>(data, count, [offset, scale](double x) { return (x + offset) * scale; });
-}
-
-struct ClipLimits {
-  double low, high;
+// Eight elements as doubles: the groups of the AVX2 and AVX-512 layers, kept outside both so
+// that a call made in one of them finds that layer's functions only.
+struct EightDoubles {
+  __m256d low, high;
 };
 
-template <typename T, bool kScale, bool kClip, bool kRound>
-void ScaleClipRoundRun(unsigned char* data, size_t count, double offset, double scale, ClipLimits limits) {
-  Transform<T>(data, count, [&](double x) {
-    if constexpr (kScale) x = (x + offset) * scale;
-    if constexpr (kClip) {
-      x = x < limits.low ? limits.low : x;
-      x = x > limits.high ? limits.high : x;
-    }
-    if constexpr (kRound) x = RoundHalfAwayInline(x);
-    return x;
-  });
+namespace avx2 {
+
+inline constexpr size_t kGroup = 8;
+inline constexpr bool kHandWrittenIntegerWidening = false;
+inline constexpr bool kScalarDoubleToUInt32 = false;
+
+using Doubles = __m256d;  // half a group
+using Floats = __m256;
+using Int32s = __m256i;
+using GroupDoubles = EightDoubles;
+
+inline Doubles Splat(double x) { return _mm256_set1_pd(x); }
+inline Doubles Add(Doubles a, Doubles b) { return _mm256_add_pd(a, b); }
+inline Doubles Sub(Doubles a, Doubles b) { return _mm256_sub_pd(a, b); }
+inline Doubles Mul(Doubles a, Doubles b) { return _mm256_mul_pd(a, b); }
+inline Doubles And(Doubles a, Doubles b) { return _mm256_and_pd(a, b); }
+inline Doubles Or(Doubles a, Doubles b) { return _mm256_or_pd(a, b); }
+inline Doubles AndNot(Doubles a, Doubles b) { return _mm256_andnot_pd(a, b); }  // ~a & b
+inline Doubles Less(Doubles a, Doubles b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+inline Doubles NotBelow(Doubles a, Doubles b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
+inline Doubles Select(Doubles mask, Doubles yes, Doubles no) { return _mm256_blendv_pd(no, yes, mask); }
+inline Doubles RaiseTo(Doubles low, Doubles x) { return _mm256_max_pd(low, x); }
+inline Doubles LowerTo(Doubles high, Doubles x) { return _mm256_min_pd(high, x); }
+
+// RoundHalfAwayInline, four at a time: x plus 0.49999999999999994 away from zero, truncated,
+// is the nearest integer with halves away from zero for every |x| below 2^52 (the sum rounds
+// up to the next integer exactly when the fraction is a half or more), and x itself above.
+// The direction is taken from x < 0, so -0.0 gives +0.0 as in the rule. NaN comes back quiet;
+// with kKeepNaNBits, and for 2^52 and above, x itself is returned.
+template <bool kKeepNaNBits>
+inline Doubles RoundHalfAwayLanes(Doubles x) {
+  const Doubles away = Or(Splat(0.49999999999999994), And(Less(x, Splat(0.0)), Splat(-0.0)));
+  const Doubles rounded = _mm256_round_pd(Add(x, away), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  if constexpr (kKeepNaNBits) {
+    return Select(Less(AndNot(Splat(-0.0), x), Splat(0x1p52)), rounded, x);
+  } else {
+    return rounded;
+  }
 }
 
-// One loop per combination of the three steps, chosen before the data is touched.
+inline GroupDoubles LoadDoubles(const unsigned char* p) {
+  return {_mm256_loadu_pd(reinterpret_cast<const double*>(p)),
+          _mm256_loadu_pd(reinterpret_cast<const double*>(p + 32))};
+}
+inline void StoreDoubles(unsigned char* p, const GroupDoubles& g) {
+  _mm256_storeu_pd(reinterpret_cast<double*>(p), g.low);
+  _mm256_storeu_pd(reinterpret_cast<double*>(p + 32), g.high);
+}
+inline Floats LoadFloats(const unsigned char* p) { return _mm256_loadu_ps(reinterpret_cast<const float*>(p)); }
+inline void StoreFloats(unsigned char* p, Floats f) { _mm256_storeu_ps(reinterpret_cast<float*>(p), f); }
+inline GroupDoubles WidenFloats(Floats f) {
+  return {_mm256_cvtps_pd(_mm256_castps256_ps128(f)), _mm256_cvtps_pd(_mm256_extractf128_ps(f, 1))};
+}
+inline Floats NarrowToFloats(const GroupDoubles& g) {
+  return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(g.low)), _mm256_cvtpd_ps(g.high), 1);
+}
+
 template <typename T>
-void ScaleClipRoundType(unsigned char* data, size_t count, double offset, double scale, bool scaling,
-                        bool clipping, ClipLimits limits, bool rounding) {
-  using Run = void (*)(unsigned char*, size_t, double, double, ClipLimits);
-  static constexpr Run kRuns[8] = {
-      &ScaleClipRoundRun<T, false, false, false>, &ScaleClipRoundRun<T, false, false, true>,
-      &ScaleClipRoundRun<T, false, true, false>,  &ScaleClipRoundRun<T, false, true, true>,
-      &ScaleClipRoundRun<T, true, false, false>,  &ScaleClipRoundRun<T, true, false, true>,
-      &ScaleClipRoundRun<T, true, true, false>,   &ScaleClipRoundRun<T, true, true, true>,
-  };
-  kRuns[(scaling ? 4 : 0) | (clipping ? 2 : 0) | (rounding ? 1 : 0)](data, count, offset, scale, limits);
+inline Int32s LoadAsInt32(const unsigned char* p) {
+  if constexpr (sizeof(T) == 1) {
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return std::is_signed_v<T> ? _mm256_cvtepi8_epi32(bytes) : _mm256_cvtepu8_epi32(bytes);
+  } else if constexpr (sizeof(T) == 2) {
+    const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return std::is_signed_v<T> ? _mm256_cvtepi16_epi32(words) : _mm256_cvtepu16_epi32(words);
+  } else {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  }
+}
+
+template <typename T>
+inline void StoreFromInt32(unsigned char* p, Int32s lanes) {
+  if constexpr (sizeof(T) == 1) {
+    // Byte 0 of each lane to the front of each half, then the two halves' first four together.
+    const __m256i gathered =
+        _mm256_shuffle_epi8(lanes, _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                                    0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+    const __m256i joined = _mm256_permutevar8x32_epi32(gathered, _mm256_setr_epi32(0, 4, 1, 1, 1, 1, 1, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(joined));
+  } else if constexpr (sizeof(T) == 2) {
+    const __m256i gathered =
+        _mm256_shuffle_epi8(lanes, _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                                                    0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1));
+    const __m256i joined = _mm256_permute4x64_epi64(gathered, _MM_SHUFFLE(3, 1, 2, 0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(joined));
+  } else {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), lanes);
+  }
+}
+
+template <bool kUnsigned>
+inline GroupDoubles Int32ToDoubles(Int32s lanes) {
+  if constexpr (kUnsigned) {
+    const __m256i biased = _mm256_xor_si256(lanes, _mm256_set1_epi32(INT32_MIN));
+    const Doubles bias = Splat(0x1p31);
+    return {Add(_mm256_cvtepi32_pd(_mm256_castsi256_si128(biased)), bias),
+            Add(_mm256_cvtepi32_pd(_mm256_extracti128_si256(biased, 1)), bias)};
+  } else {
+    return {_mm256_cvtepi32_pd(_mm256_castsi256_si128(lanes)), _mm256_cvtepi32_pd(_mm256_extracti128_si256(lanes, 1))};
+  }
+}
+
+template <bool kUnsigned>
+inline Floats Int32ToFloats(Int32s lanes) {
+  if constexpr (kUnsigned) {
+    const __m256 high = _mm256_cvtepi32_ps(_mm256_srli_epi32(lanes, 16));
+    const __m256 low = _mm256_cvtepi32_ps(_mm256_and_si256(lanes, _mm256_set1_epi32(0xFFFF)));
+    return _mm256_add_ps(_mm256_mul_ps(high, _mm256_set1_ps(65536.0f)), low);
+  } else {
+    return _mm256_cvtepi32_ps(lanes);
+  }
+}
+
+inline Int32s TruncateLanes(const GroupDoubles& g) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_cvttpd_epi32(g.low)), _mm256_cvttpd_epi32(g.high), 1);
+}
+inline Int32s TruncateFloatLanes(Floats f) { return _mm256_cvttps_epi32(f); }
+
+// As in the SSE2 layer.
+inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
+  const Doubles half = Splat(0x1p31);
+  const Doubles upperLow = And(NotBelow(g.low, half), half), upperHigh = And(NotBelow(g.high, half), half);
+  const Int32s truncated = TruncateLanes({Sub(g.low, upperLow), Sub(g.high, upperHigh)});
+  if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(truncated, _mm256_set1_epi32(INT32_MIN))) != 0) return false;
+  *lanes = _mm256_xor_si256(truncated, TruncateLanes({upperLow, upperHigh}));
+  return true;
+}
+
+inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
+  const __m256 upper = _mm256_and_ps(_mm256_cmp_ps(f, _mm256_set1_ps(0x1p31f), _CMP_GE_OQ), _mm256_set1_ps(0x1p31f));
+  const __m256i truncated = _mm256_cvttps_epi32(_mm256_sub_ps(f, upper));
+  if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(truncated, _mm256_set1_epi32(INT32_MIN))) != 0) return false;
+  *lanes = _mm256_xor_si256(truncated, _mm256_cvttps_epi32(upper));
+  return true;
+}
+
+#include "support/conversion_kernels.inc"
+
+}  // namespace avx2
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+// ---------------------------------------------------------------- AVX-512: the AVX2 groups, and 4-byte unsigned lanes
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi"))), \
+                             apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi")
+#endif
+
+namespace avx512 {
+
+// The same vectors as AVX2; what differs is the 4-byte unsigned kind, which AVX-512 converts
+// to and from doubles and floats directly.
+using avx2::Doubles;
+using avx2::Floats;
+using avx2::GroupDoubles;
+using avx2::Int32s;
+using avx2::kGroup;
+using avx2::kHandWrittenIntegerWidening;
+using avx2::kScalarDoubleToUInt32;
+
+using avx2::Add;
+using avx2::And;
+using avx2::AndNot;
+using avx2::Less;
+using avx2::LoadAsInt32;
+using avx2::LoadDoubles;
+using avx2::LoadFloats;
+using avx2::LowerTo;
+using avx2::Mul;
+using avx2::NarrowToFloats;
+using avx2::NotBelow;
+using avx2::Or;
+using avx2::RaiseTo;
+using avx2::RoundHalfAwayLanes;
+using avx2::Select;
+using avx2::Splat;
+using avx2::StoreDoubles;
+using avx2::StoreFloats;
+using avx2::StoreFromInt32;
+using avx2::Sub;
+using avx2::TruncateFloatLanes;
+using avx2::TruncateLanes;
+using avx2::WidenFloats;
+
+template <bool kUnsigned>
+inline GroupDoubles Int32ToDoubles(Int32s lanes) {
+  if constexpr (kUnsigned) {
+    return {_mm256_cvtepu32_pd(_mm256_castsi256_si128(lanes)), _mm256_cvtepu32_pd(_mm256_extracti128_si256(lanes, 1))};
+  } else {
+    return avx2::Int32ToDoubles<false>(lanes);
+  }
+}
+
+template <bool kUnsigned>
+inline Floats Int32ToFloats(Int32s lanes) {
+  if constexpr (kUnsigned) {
+    return _mm256_cvtepu32_ps(lanes);
+  } else {
+    return avx2::Int32ToFloats<false>(lanes);
+  }
+}
+
+// The 64-bit truncations give INT64_MIN for NaN and out of range themselves: the rule's
+// intermediate, of which the element keeps the low 32 bits. (The narrowing moves are written
+// with a full zero mask: GCC's unmasked forms warn of an uninitialised operand.)
+inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
+  *lanes = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_maskz_cvtepi64_epi32(0xF, _mm256_cvttpd_epi64(g.low))),
+                                   _mm256_maskz_cvtepi64_epi32(0xF, _mm256_cvttpd_epi64(g.high)), 1);
+  return true;
+}
+
+inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
+  *lanes = _mm512_maskz_cvtepi64_epi32(0xFF, _mm512_cvttps_epi64(f));
+  return true;
+}
+
+#include "support/conversion_kernels.inc"
+
+}  // namespace avx512
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+// ---------------------------------------------------------------- the instruction set in use
+
+int32_t ProcessorInstructionSet() {
+  static const int32_t best = [] {
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx2")) return kConversionSse2;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512vbmi"))
+      return kConversionAvx512;
+    return kConversionAvx2;
+  }();
+  return best;
+}
+
+int32_t instructionSetLimit = kConversionAvx512;
+
+// Sixty-four bytes at a time: the low and high halves of the table each by one two-register
+// permute (which reads seven bits of the index), chosen by the index's top bit.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MapBytesWithPermutes(unsigned char* data, size_t count,
+                                                                                  const uint8_t* table) {
+  const __m512i t0 = _mm512_loadu_si512(table), t1 = _mm512_loadu_si512(table + 64);
+  const __m512i t2 = _mm512_loadu_si512(table + 128), t3 = _mm512_loadu_si512(table + 192);
+  size_t i = 0;
+  for (; i + 64 <= count; i += 64) {
+    const __m512i bytes = _mm512_loadu_si512(data + i);
+    const __m512i low = _mm512_permutex2var_epi8(t0, bytes, t1);
+    const __m512i high = _mm512_permutex2var_epi8(t2, bytes, t3);
+    _mm512_storeu_si512(data + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high));
+  }
+  for (; i < count; ++i) data[i] = table[data[i]];
+}
+
+void MapBytes(unsigned char* data, size_t count, const uint8_t* table) {
+  if (ConversionInstructionSet() >= kConversionAvx512) return MapBytesWithPermutes(data, count, table);
+  for (size_t i = 0; i < count; ++i) data[i] = table[data[i]];
+}
+
+const ConvertKernel* ConvertKernels() {
+  switch (ConversionInstructionSet()) {
+    case kConversionSse2: return sse2::kConvertKernels.data();
+    case kConversionAvx2: return avx2::kConvertKernels.data();
+    default: return avx512::kConvertKernels.data();
+  }
+}
+
+void TransformElements(int32_t numberType, unsigned char* data, size_t count, const TransformSteps& steps) {
+  switch (ConversionInstructionSet()) {
+    case kConversionSse2: return sse2::TransformElements(numberType, data, count, steps);
+    case kConversionAvx2: return avx2::TransformElements(numberType, data, count, steps);
+    default: return avx512::TransformElements(numberType, data, count, steps);
+  }
 }
 
 template <size_t bytes, typename Word>
@@ -568,6 +626,10 @@ uint32_t Swap32(uint32_t v) { return __builtin_bswap32(v); }
 uint64_t Swap64(uint64_t v) { return __builtin_bswap64(v); }
 
 }  // namespace
+
+int32_t ConversionInstructionSet() { return std::min(ProcessorInstructionSet(), instructionSetLimit); }
+
+void LimitConversionInstructionSet(int32_t widest) { instructionSetLimit = widest; }
 
 // ---------------------------------------------------------------- type codes
 
@@ -633,8 +695,8 @@ int32_t ConvertElementRun(const void* source, void* destination, size_t count, i
     return kCopiedSameKind;
   }
   if (count > 0)
-    kConvertKernels[static_cast<size_t>(from * kKindCount + to)](static_cast<const unsigned char*>(source),
-                                                                  static_cast<unsigned char*>(destination), count);
+    ConvertKernels()[static_cast<size_t>(from * kKindCount + to)](static_cast<const unsigned char*>(source),
+                                                                   static_cast<unsigned char*>(destination), count);
   return kConvertedElements;
 }
 
@@ -676,20 +738,8 @@ void ReverseElementBytes(void* data, int32_t bytesPerElement, int32_t count) {
 void OffsetAndScale(int32_t numberType, void* data, const double* offset, const double* scale, int32_t count) {
   if (*offset == 0 && *scale == 1) return;
   if (count <= 0) return;
-  unsigned char* p = static_cast<unsigned char*>(data);
-  const size_t n = static_cast<size_t>(count);
-  const double o = *offset, s = *scale;
-  switch (numberType) {
-    case 2: OffsetAndScaleRun<float>(p, n, o, s); break;
-    case 4: OffsetAndScaleRun<double>(p, n, o, s); break;
-    case 8: OffsetAndScaleRun<int8_t>(p, n, o, s); break;
-    case 16: OffsetAndScaleRun<int16_t>(p, n, o, s); break;
-    case 32: OffsetAndScaleRun<int32_t>(p, n, o, s); break;
-    case 72: OffsetAndScaleRun<uint8_t>(p, n, o, s); break;
-    case 80: OffsetAndScaleRun<uint16_t>(p, n, o, s); break;
-    case 96: OffsetAndScaleRun<uint32_t>(p, n, o, s); break;
-    default: break;  // complex and text data are left alone
-  }
+  TransformElements(numberType, static_cast<unsigned char*>(data), static_cast<size_t>(count),
+                    TransformSteps{*offset, *scale, 0, 0, true, false, false});
 }
 
 void ScaleClipRound(int32_t numberType, void* data, int32_t count, double offset, double scale, double low,
@@ -711,20 +761,8 @@ void ScaleClipRound(int32_t numberType, void* data, int32_t count, double offset
   const bool rounding = round != 0;
   if (!scaling && !clipping && !rounding) return;
   if (count <= 0) return;
-  unsigned char* p = static_cast<unsigned char*>(data);
-  const size_t n = static_cast<size_t>(count);
-  const ClipLimits limits{low, high};
-  switch (numberType) {
-    case 2: ScaleClipRoundType<float>(p, n, offset, scale, scaling, clipping, limits, rounding); break;
-    case 4: ScaleClipRoundType<double>(p, n, offset, scale, scaling, clipping, limits, rounding); break;
-    case 8: ScaleClipRoundType<int8_t>(p, n, offset, scale, scaling, clipping, limits, rounding); break;
-    case 16: ScaleClipRoundType<int16_t>(p, n, offset, scale, scaling, clipping, limits, rounding); break;
-    case 32: ScaleClipRoundType<int32_t>(p, n, offset, scale, scaling, clipping, limits, rounding); break;
-    case 72: ScaleClipRoundType<uint8_t>(p, n, offset, scale, scaling, clipping, limits, rounding); break;
-    case 80: ScaleClipRoundType<uint16_t>(p, n, offset, scale, scaling, clipping, limits, rounding); break;
-    case 96: ScaleClipRoundType<uint32_t>(p, n, offset, scale, scaling, clipping, limits, rounding); break;
-    default: break;  // complex and text data are left alone
-  }
+  TransformElements(numberType, static_cast<unsigned char*>(data), static_cast<size_t>(count),
+                    TransformSteps{offset, scale, low, high, scaling, clipping, rounding});
 }
 
 double RoundHalfAway(double x) { return RoundHalfAwayInline(x); }

@@ -77,6 +77,18 @@ void OffsetAndScale(int32_t numberType, void* data, const double* offset, const 
 void ScaleClipRound(int32_t numberType, void* data, int32_t count, double offset, double scale, double low,
                     double high, int32_t round);
 
+// The instruction sets the kernels choose from, each with the ones before it: SSE2 (every
+// build), AVX2, and AVX-512 (F, BW, DQ, VL and the byte permutes of VBMI). Every choice gives
+// the same bits.
+inline constexpr int32_t kConversionSse2 = 0;
+inline constexpr int32_t kConversionAvx2 = 1;
+inline constexpr int32_t kConversionAvx512 = 2;
+
+// The widest of them that the processor has, within the limit (none until one is set).
+int32_t ConversionInstructionSet();
+// Uses none wider than the given one from now on: the tests run every variant on one machine.
+void LimitConversionInstructionSet(int32_t widest);
+
 // Rounds to the nearest integer, halves away from zero: 2.5 gives 3, -2.5 gives -3. Infinities
 // and NaN come back unchanged; -0.0 gives +0.0.
 double RoundHalfAway(double x);

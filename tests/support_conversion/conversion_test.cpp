@@ -23,6 +23,35 @@ using conversionref::kKinds;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// ---------------------------------------------------------------- instruction sets
+
+// Runs the checks once with each instruction set the processor has, narrowest first: every
+// kernel is compiled for each, and each variant must give the model's bits.
+template <typename Checks>
+void ForEachInstructionSet(const Checks& checks) {
+  LimitConversionInstructionSet(kConversionAvx512);
+  const int32_t widest = ConversionInstructionSet();
+  for (int32_t set = kConversionSse2; set <= widest && !::testing::Test::HasFatalFailure(); ++set) {
+    SCOPED_TRACE(set == kConversionSse2 ? "SSE2" : set == kConversionAvx2 ? "AVX2" : "AVX-512");
+    LimitConversionInstructionSet(set);
+    checks();
+  }
+  LimitConversionInstructionSet(kConversionAvx512);
+}
+
+TEST(InstructionSets, TheLimitNarrowsTheChoiceAndLiftingItRestoresTheProcessorsOwn) {
+  LimitConversionInstructionSet(kConversionAvx512);
+  const int32_t widest = ConversionInstructionSet();
+  EXPECT_GE(widest, kConversionSse2);
+  EXPECT_LE(widest, kConversionAvx512);
+  LimitConversionInstructionSet(kConversionSse2);
+  EXPECT_EQ(ConversionInstructionSet(), kConversionSse2);
+  LimitConversionInstructionSet(kConversionAvx2);
+  EXPECT_EQ(ConversionInstructionSet(), std::min(widest, kConversionAvx2));
+  LimitConversionInstructionSet(kConversionAvx512);
+  EXPECT_EQ(ConversionInstructionSet(), widest);
+}
+
 // ---------------------------------------------------------------- type codes
 
 TEST(NumberTypes, DecodeKnowsTheEightTypesAndTheirComplexForms) {
@@ -168,54 +197,58 @@ const size_t kInPlaceCounts[] = {0, 1, 2, 7, 9, 511, 512, 513, 1025, 1500, 4099,
 // ---------------------------------------------------------------- the 64 kernels
 
 TEST(ConvertElements, EveryPairMatchesTheModelInSeparateBuffers) {
-  std::mt19937_64 rng(1);
-  for (const Kind& from : kKinds) {
-    for (const Kind& to : kKinds) {
-      for (size_t count : kCounts) {
-        for (size_t misalign : {0u, 1u, 3u}) {
-          const std::vector<unsigned char> data = SourceData(from, count, rng);
-          std::vector<unsigned char> source(data.size() + 8), destination(count * to.bytes + 16, 0xEE);
-          if (!data.empty()) std::memcpy(source.data() + misalign, data.data(), data.size());
-          std::vector<unsigned char> expected(count * to.bytes);
-          conversionref::Convert(from, to, data.data(), expected.data(), count);
-          const int32_t result = ConvertElements(source.data() + misalign, destination.data() + misalign,
-                                                 static_cast<int32_t>(count), from.bytes, from.format, to.bytes,
-                                                 to.format);
-          EXPECT_EQ(result, &from == &to ? kCopiedSameKind : kConvertedElements) << PairName(from, to);
-          const std::string difference =
-              FirstDifference(from, to, data.data(), expected.data(), destination.data() + misalign, count);
-          ASSERT_TRUE(difference.empty()) << difference << " (misaligned by " << misalign << ")";
-          for (size_t i = 0; i < misalign; ++i) ASSERT_EQ(destination[i], 0xEE) << "wrote before the run";
-          for (size_t i = misalign + count * to.bytes; i < destination.size(); ++i)
-            ASSERT_EQ(destination[i], 0xEE) << PairName(from, to) << ": wrote past the run";
+  ForEachInstructionSet([&] {
+    std::mt19937_64 rng(1);
+    for (const Kind& from : kKinds) {
+      for (const Kind& to : kKinds) {
+        for (size_t count : kCounts) {
+          for (size_t misalign : {0u, 1u, 3u}) {
+            const std::vector<unsigned char> data = SourceData(from, count, rng);
+            std::vector<unsigned char> source(data.size() + 8), destination(count * to.bytes + 16, 0xEE);
+            if (!data.empty()) std::memcpy(source.data() + misalign, data.data(), data.size());
+            std::vector<unsigned char> expected(count * to.bytes);
+            conversionref::Convert(from, to, data.data(), expected.data(), count);
+            const int32_t result = ConvertElements(source.data() + misalign, destination.data() + misalign,
+                                                   static_cast<int32_t>(count), from.bytes, from.format, to.bytes,
+                                                   to.format);
+            EXPECT_EQ(result, &from == &to ? kCopiedSameKind : kConvertedElements) << PairName(from, to);
+            const std::string difference =
+                FirstDifference(from, to, data.data(), expected.data(), destination.data() + misalign, count);
+            ASSERT_TRUE(difference.empty()) << difference << " (misaligned by " << misalign << ")";
+            for (size_t i = 0; i < misalign; ++i) ASSERT_EQ(destination[i], 0xEE) << "wrote before the run";
+            for (size_t i = misalign + count * to.bytes; i < destination.size(); ++i)
+              ASSERT_EQ(destination[i], 0xEE) << PairName(from, to) << ": wrote past the run";
+          }
         }
       }
     }
-  }
+  });
 }
 
 TEST(ConvertElements, EveryPairMatchesTheModelInPlaceInBothWidthDirections) {
-  std::mt19937_64 rng(2);
-  for (const Kind& from : kKinds) {
-    for (const Kind& to : kKinds) {
-      for (size_t count : kInPlaceCounts) {
-        for (size_t misalign : {0u, 2u}) {
-          const std::vector<unsigned char> data = SourceData(from, count, rng);
-          const size_t width = std::max(from.bytes, to.bytes);
-          std::vector<unsigned char> buffer(count * width + 16, 0xEE);
-          unsigned char* run = buffer.data() + misalign;
-          if (!data.empty()) std::memcpy(run, data.data(), data.size());
-          std::vector<unsigned char> expected(count * to.bytes);
-          conversionref::Convert(from, to, data.data(), expected.data(), count);
-          ConvertElements(run, run, static_cast<int32_t>(count), from.bytes, from.format, to.bytes, to.format);
-          const std::string difference = FirstDifference(from, to, data.data(), expected.data(), run, count);
-          ASSERT_TRUE(difference.empty()) << difference << " (in place, misaligned by " << misalign << ")";
-          for (size_t i = misalign + count * width; i < buffer.size(); ++i)
-            ASSERT_EQ(buffer[i], 0xEE) << PairName(from, to) << ": wrote past the buffer";
+  ForEachInstructionSet([&] {
+    std::mt19937_64 rng(2);
+    for (const Kind& from : kKinds) {
+      for (const Kind& to : kKinds) {
+        for (size_t count : kInPlaceCounts) {
+          for (size_t misalign : {0u, 2u}) {
+            const std::vector<unsigned char> data = SourceData(from, count, rng);
+            const size_t width = std::max(from.bytes, to.bytes);
+            std::vector<unsigned char> buffer(count * width + 16, 0xEE);
+            unsigned char* run = buffer.data() + misalign;
+            if (!data.empty()) std::memcpy(run, data.data(), data.size());
+            std::vector<unsigned char> expected(count * to.bytes);
+            conversionref::Convert(from, to, data.data(), expected.data(), count);
+            ConvertElements(run, run, static_cast<int32_t>(count), from.bytes, from.format, to.bytes, to.format);
+            const std::string difference = FirstDifference(from, to, data.data(), expected.data(), run, count);
+            ASSERT_TRUE(difference.empty()) << difference << " (in place, misaligned by " << misalign << ")";
+            for (size_t i = misalign + count * width; i < buffer.size(); ++i)
+              ASSERT_EQ(buffer[i], 0xEE) << PairName(from, to) << ": wrote past the buffer";
+          }
         }
       }
     }
-  }
+  });
 }
 
 TEST(ConvertElements, SameKindCopiesOnceAndLeavesDataAloneInPlace) {
@@ -277,87 +310,99 @@ D ConvertOne(S value, int32_t fromBytes, int32_t fromFormat, int32_t toFormat) {
 }
 
 TEST(ConvertElements, IntegerWideningFollowsTheSourceSignedness) {
-  EXPECT_EQ((ConvertOne<int8_t, uint32_t>(-1, 1, 1, 2)), 4294967295u);
-  EXPECT_EQ((ConvertOne<uint8_t, int32_t>(255, 1, 2, 1)), 255);
-  EXPECT_EQ((ConvertOne<int16_t, int32_t>(-2, 2, 1, 1)), -2);
-  EXPECT_EQ((ConvertOne<uint16_t, int32_t>(65535, 2, 2, 1)), 65535);
-  EXPECT_EQ((ConvertOne<int8_t, uint16_t>(-128, 1, 1, 2)), 0xFF80);
-  EXPECT_EQ((ConvertOne<int32_t, uint8_t>(0x12345678, 4, 1, 2)), 0x78) << "narrowing keeps the low byte";
-  EXPECT_EQ((ConvertOne<uint32_t, int16_t>(0xFFFF8001u, 4, 2, 1)), -32767);
-  EXPECT_EQ((ConvertOne<int32_t, uint32_t>(-5, 4, 1, 2)), 0xFFFFFFFBu) << "same width, other signedness";
+  ForEachInstructionSet([&] {
+    EXPECT_EQ((ConvertOne<int8_t, uint32_t>(-1, 1, 1, 2)), 4294967295u);
+    EXPECT_EQ((ConvertOne<uint8_t, int32_t>(255, 1, 2, 1)), 255);
+    EXPECT_EQ((ConvertOne<int16_t, int32_t>(-2, 2, 1, 1)), -2);
+    EXPECT_EQ((ConvertOne<uint16_t, int32_t>(65535, 2, 2, 1)), 65535);
+    EXPECT_EQ((ConvertOne<int8_t, uint16_t>(-128, 1, 1, 2)), 0xFF80);
+    EXPECT_EQ((ConvertOne<int32_t, uint8_t>(0x12345678, 4, 1, 2)), 0x78) << "narrowing keeps the low byte";
+    EXPECT_EQ((ConvertOne<uint32_t, int16_t>(0xFFFF8001u, 4, 2, 1)), -32767);
+    EXPECT_EQ((ConvertOne<int32_t, uint32_t>(-5, 4, 1, 2)), 0xFFFFFFFBu) << "same width, other signedness";
+  });
 }
 
 TEST(ConvertElements, UnsignedFourByteSourcesStayPositiveAsFloatingPoint) {
-  EXPECT_EQ((ConvertOne<uint32_t, double>(0x80000000u, 4, 2, 3)), 2147483648.0);
-  EXPECT_EQ((ConvertOne<uint32_t, double>(0xFFFFFFFFu, 4, 2, 3)), 4294967295.0);
-  EXPECT_EQ((ConvertOne<uint32_t, float>(0xFFFFFFFFu, 4, 2, 3)), 4294967296.0f) << "nearest float";
-  EXPECT_EQ((ConvertOne<int32_t, float>(16777217, 4, 1, 3)), 16777216.0f) << "ties to even";
-  EXPECT_EQ((ConvertOne<int32_t, double>(INT32_MIN, 4, 1, 3)), -2147483648.0);
+  ForEachInstructionSet([&] {
+    EXPECT_EQ((ConvertOne<uint32_t, double>(0x80000000u, 4, 2, 3)), 2147483648.0);
+    EXPECT_EQ((ConvertOne<uint32_t, double>(0xFFFFFFFFu, 4, 2, 3)), 4294967295.0);
+    EXPECT_EQ((ConvertOne<uint32_t, float>(0xFFFFFFFFu, 4, 2, 3)), 4294967296.0f) << "nearest float";
+    EXPECT_EQ((ConvertOne<int32_t, float>(16777217, 4, 1, 3)), 16777216.0f) << "ties to even";
+    EXPECT_EQ((ConvertOne<int32_t, double>(INT32_MIN, 4, 1, 3)), -2147483648.0);
+  });
 }
 
 TEST(ConvertElements, FloatingPointToIntegerTruncatesAndKeepsLowOrderBytes) {
-  EXPECT_EQ((ConvertOne<double, uint8_t>(300.7, 8, 3, 2)), 44);
-  EXPECT_EQ((ConvertOne<double, uint8_t>(-1.9, 8, 3, 2)), 255);
-  EXPECT_EQ((ConvertOne<double, uint16_t>(-1.5, 8, 3, 2)), 65535);
-  EXPECT_EQ((ConvertOne<double, int8_t>(-128.9, 8, 3, 1)), -128);
-  EXPECT_EQ((ConvertOne<double, int8_t>(128.0, 8, 3, 1)), -128);
-  EXPECT_EQ((ConvertOne<double, int32_t>(2147483647.9, 8, 3, 1)), INT32_MAX);
-  EXPECT_EQ((ConvertOne<double, int32_t>(-2147483648.9, 8, 3, 1)), INT32_MIN) << "truncates into range";
-  EXPECT_EQ((ConvertOne<double, uint32_t>(3e9, 8, 3, 2)), 3000000000u) << "through the 64-bit intermediate";
-  EXPECT_EQ((ConvertOne<double, uint32_t>(4294967301.0, 8, 3, 2)), 5u);
-  EXPECT_EQ((ConvertOne<double, uint32_t>(-1.5, 8, 3, 2)), 0xFFFFFFFFu);
-  EXPECT_EQ((ConvertOne<float, uint8_t>(300.7f, 4, 3, 2)), 44);
-  EXPECT_EQ((ConvertOne<float, uint32_t>(3e9f, 4, 3, 2)), 3000000000u);
+  ForEachInstructionSet([&] {
+    EXPECT_EQ((ConvertOne<double, uint8_t>(300.7, 8, 3, 2)), 44);
+    EXPECT_EQ((ConvertOne<double, uint8_t>(-1.9, 8, 3, 2)), 255);
+    EXPECT_EQ((ConvertOne<double, uint16_t>(-1.5, 8, 3, 2)), 65535);
+    EXPECT_EQ((ConvertOne<double, int8_t>(-128.9, 8, 3, 1)), -128);
+    EXPECT_EQ((ConvertOne<double, int8_t>(128.0, 8, 3, 1)), -128);
+    EXPECT_EQ((ConvertOne<double, int32_t>(2147483647.9, 8, 3, 1)), INT32_MAX);
+    EXPECT_EQ((ConvertOne<double, int32_t>(-2147483648.9, 8, 3, 1)), INT32_MIN) << "truncates into range";
+    EXPECT_EQ((ConvertOne<double, uint32_t>(3e9, 8, 3, 2)), 3000000000u) << "through the 64-bit intermediate";
+    EXPECT_EQ((ConvertOne<double, uint32_t>(4294967301.0, 8, 3, 2)), 5u);
+    EXPECT_EQ((ConvertOne<double, uint32_t>(-1.5, 8, 3, 2)), 0xFFFFFFFFu);
+    EXPECT_EQ((ConvertOne<float, uint8_t>(300.7f, 4, 3, 2)), 44);
+    EXPECT_EQ((ConvertOne<float, uint32_t>(3e9f, 4, 3, 2)), 3000000000u);
+  });
 }
 
 TEST(ConvertElements, NaNInfinitiesAndOutOfRangeBecomeTheIntermediatesMostNegativeValue) {
-  for (double x : {kNaN, -kNaN, kInf, -kInf, 2147483648.0, -2147483649.0, 1e300, -1e300}) {
-    EXPECT_EQ((ConvertOne<double, int32_t>(x, 8, 3, 1)), INT32_MIN) << x;
-    EXPECT_EQ((ConvertOne<double, int16_t>(x, 8, 3, 1)), 0) << x << ": low bytes of INT32_MIN";
-    EXPECT_EQ((ConvertOne<double, uint16_t>(x, 8, 3, 2)), 0) << x;
-    EXPECT_EQ((ConvertOne<double, int8_t>(x, 8, 3, 1)), 0) << x;
-    EXPECT_EQ((ConvertOne<double, uint8_t>(x, 8, 3, 2)), 0) << x;
-    EXPECT_EQ((ConvertOne<float, int32_t>(static_cast<float>(x), 4, 3, 1)), INT32_MIN) << x;
-  }
-  // 4-byte unsigned: INT64_MIN, whose low four bytes are zero; values below 2^63 still wrap.
-  for (double x : {kNaN, kInf, -kInf, 0x1p63, -0x1p63 - 2048, 1e19, -1e300})
-    EXPECT_EQ((ConvertOne<double, uint32_t>(x, 8, 3, 2)), 0u) << x;
-  EXPECT_EQ((ConvertOne<double, uint32_t>(0x1p63 - 1024, 8, 3, 2)), 0xFFFFFC00u) << "the largest double below 2^63";
-  EXPECT_EQ((ConvertOne<double, uint32_t>(0x1p62 + 0x1p33 + 0x1p12 * 3, 8, 3, 2)), 0x3000u);
-  EXPECT_EQ((ConvertOne<double, uint32_t>(-0x1p63, 8, 3, 2)), 0u);
-  EXPECT_EQ((ConvertOne<double, uint32_t>(-4294967297.0, 8, 3, 2)), 0xFFFFFFFFu);
-  // The most negative in-range values.
-  EXPECT_EQ((ConvertOne<double, int32_t>(-2147483648.9999995, 8, 3, 1)), INT32_MIN);
-  EXPECT_EQ((ConvertOne<double, int16_t>(-2147483647.5, 8, 3, 1)), 1) << "-2147483647: low bytes 0x0001";
+  ForEachInstructionSet([&] {
+    for (double x : {kNaN, -kNaN, kInf, -kInf, 2147483648.0, -2147483649.0, 1e300, -1e300}) {
+      EXPECT_EQ((ConvertOne<double, int32_t>(x, 8, 3, 1)), INT32_MIN) << x;
+      EXPECT_EQ((ConvertOne<double, int16_t>(x, 8, 3, 1)), 0) << x << ": low bytes of INT32_MIN";
+      EXPECT_EQ((ConvertOne<double, uint16_t>(x, 8, 3, 2)), 0) << x;
+      EXPECT_EQ((ConvertOne<double, int8_t>(x, 8, 3, 1)), 0) << x;
+      EXPECT_EQ((ConvertOne<double, uint8_t>(x, 8, 3, 2)), 0) << x;
+      EXPECT_EQ((ConvertOne<float, int32_t>(static_cast<float>(x), 4, 3, 1)), INT32_MIN) << x;
+    }
+    // 4-byte unsigned: INT64_MIN, whose low four bytes are zero; values below 2^63 still wrap.
+    for (double x : {kNaN, kInf, -kInf, 0x1p63, -0x1p63 - 2048, 1e19, -1e300})
+      EXPECT_EQ((ConvertOne<double, uint32_t>(x, 8, 3, 2)), 0u) << x;
+    EXPECT_EQ((ConvertOne<double, uint32_t>(0x1p63 - 1024, 8, 3, 2)), 0xFFFFFC00u) << "the largest double below 2^63";
+    EXPECT_EQ((ConvertOne<double, uint32_t>(0x1p62 + 0x1p33 + 0x1p12 * 3, 8, 3, 2)), 0x3000u);
+    EXPECT_EQ((ConvertOne<double, uint32_t>(-0x1p63, 8, 3, 2)), 0u);
+    EXPECT_EQ((ConvertOne<double, uint32_t>(-4294967297.0, 8, 3, 2)), 0xFFFFFFFFu);
+    // The most negative in-range values.
+    EXPECT_EQ((ConvertOne<double, int32_t>(-2147483648.9999995, 8, 3, 1)), INT32_MIN);
+    EXPECT_EQ((ConvertOne<double, int16_t>(-2147483647.5, 8, 3, 1)), 1) << "-2147483647: low bytes 0x0001";
+  });
 }
 
 TEST(ConvertElements, FloatingPointWidthsRoundToNearest) {
-  EXPECT_EQ((ConvertOne<double, float>(0.1, 8, 3, 3)), 0.1f);
-  EXPECT_EQ((ConvertOne<double, float>(1e300, 8, 3, 3)), INFINITY);
-  EXPECT_EQ((ConvertOne<double, float>(-1e300, 8, 3, 3)), -INFINITY);
-  EXPECT_EQ((ConvertOne<double, float>(double(FLT_MAX) * (1 + 0x1p-25), 8, 3, 3)), FLT_MAX) << "below the half ulp";
-  EXPECT_TRUE(std::isnan(ConvertOne<double, float>(kNaN, 8, 3, 3)));
-  EXPECT_EQ((ConvertOne<float, double>(0.1f, 4, 3, 3)), double(0.1f)) << "exact";
-  const double negativeZero = ConvertOne<float, double>(-0.0f, 4, 3, 3);
-  EXPECT_TRUE(std::signbit(negativeZero));
+  ForEachInstructionSet([&] {
+    EXPECT_EQ((ConvertOne<double, float>(0.1, 8, 3, 3)), 0.1f);
+    EXPECT_EQ((ConvertOne<double, float>(1e300, 8, 3, 3)), INFINITY);
+    EXPECT_EQ((ConvertOne<double, float>(-1e300, 8, 3, 3)), -INFINITY);
+    EXPECT_EQ((ConvertOne<double, float>(double(FLT_MAX) * (1 + 0x1p-25), 8, 3, 3)), FLT_MAX) << "below the half ulp";
+    EXPECT_TRUE(std::isnan(ConvertOne<double, float>(kNaN, 8, 3, 3)));
+    EXPECT_EQ((ConvertOne<float, double>(0.1f, 4, 3, 3)), double(0.1f)) << "exact";
+    const double negativeZero = ConvertOne<float, double>(-0.0f, 4, 3, 3);
+    EXPECT_TRUE(std::signbit(negativeZero));
+  });
 }
 
 TEST(ConvertElements, SixteenBitIntegersWidenInPlaceToFloatsFromTheLastElement) {
-  unsigned char buffer[16] = {};
-  const int16_t values[4] = {-32768, -1, 1, 32767};
-  std::memcpy(buffer, values, sizeof values);
-  ASSERT_EQ(ConvertElements(buffer, buffer, 4, 2, 1, 4, 3), 0);
-  float out[4];
-  std::memcpy(out, buffer, sizeof out);
-  EXPECT_EQ(out[0], -32768.0f);
-  EXPECT_EQ(out[1], -1.0f);
-  EXPECT_EQ(out[2], 1.0f);
-  EXPECT_EQ(out[3], 32767.0f);
-  // And back, narrowing in place from the first element.
-  ASSERT_EQ(ConvertElements(buffer, buffer, 4, 4, 3, 2, 1), 0);
-  int16_t back[4];
-  std::memcpy(back, buffer, sizeof back);
-  EXPECT_EQ(std::vector<int16_t>(back, back + 4), std::vector<int16_t>(values, values + 4));
+  ForEachInstructionSet([&] {
+    unsigned char buffer[16] = {};
+    const int16_t values[4] = {-32768, -1, 1, 32767};
+    std::memcpy(buffer, values, sizeof values);
+    ASSERT_EQ(ConvertElements(buffer, buffer, 4, 2, 1, 4, 3), 0);
+    float out[4];
+    std::memcpy(out, buffer, sizeof out);
+    EXPECT_EQ(out[0], -32768.0f);
+    EXPECT_EQ(out[1], -1.0f);
+    EXPECT_EQ(out[2], 1.0f);
+    EXPECT_EQ(out[3], 32767.0f);
+    // And back, narrowing in place from the first element.
+    ASSERT_EQ(ConvertElements(buffer, buffer, 4, 4, 3, 2, 1), 0);
+    int16_t back[4];
+    std::memcpy(back, buffer, sizeof back);
+    EXPECT_EQ(std::vector<int16_t>(back, back + 4), std::vector<int16_t>(values, values + 4));
+  });
 }
 
 TEST(ConvertNumberTypes, DecodesBothCodesAndRefusesComplexTextAndUnknownCodes) {
@@ -446,146 +491,347 @@ std::vector<TransformCase> TransformCases(std::mt19937_64& rng) {
 }
 
 TEST(ScaleClipRound, EveryTypeMatchesTheModelForEveryStepCombination) {
-  std::mt19937_64 rng(4);
-  for (const Kind& k : kKinds) {
-    for (const TransformCase& c : TransformCases(rng)) {
-      for (int32_t rounding : {0, 1}) {
-        for (size_t count : {size_t{0}, size_t{1}, size_t{5}, size_t{777}}) {
-          const std::vector<unsigned char> data = SourceData(k, count, rng);
-          std::vector<unsigned char> expected = data;
-          ScaleClipRoundModel(k, expected.data(), count, c.offset, c.scale, c.low, c.high, rounding != 0);
-          std::vector<unsigned char> buffer(data.size() + 2, 0xEE);
-          if (!data.empty()) std::memcpy(buffer.data() + 1, data.data(), data.size());
-          ScaleClipRound(k.typeCode, buffer.data() + 1, static_cast<int32_t>(count), c.offset, c.scale, c.low,
-                         c.high, rounding);
-          const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data() + 1, count);
-          ASSERT_TRUE(difference.empty()) << "ScaleClipRound " << difference << " offset " << c.offset << " scale "
-                                          << c.scale << " low " << c.low << " high " << c.high << " round "
-                                          << rounding;
-          ASSERT_EQ(buffer.front(), 0xEE);
-          ASSERT_EQ(buffer.back(), 0xEE);
+  ForEachInstructionSet([&] {
+    std::mt19937_64 rng(4);
+    for (const Kind& k : kKinds) {
+      for (const TransformCase& c : TransformCases(rng)) {
+        for (int32_t rounding : {0, 1}) {
+          for (size_t count : {size_t{0}, size_t{1}, size_t{5}, size_t{777}}) {
+            const std::vector<unsigned char> data = SourceData(k, count, rng);
+            std::vector<unsigned char> expected = data;
+            ScaleClipRoundModel(k, expected.data(), count, c.offset, c.scale, c.low, c.high, rounding != 0);
+            std::vector<unsigned char> buffer(data.size() + 2, 0xEE);
+            if (!data.empty()) std::memcpy(buffer.data() + 1, data.data(), data.size());
+            ScaleClipRound(k.typeCode, buffer.data() + 1, static_cast<int32_t>(count), c.offset, c.scale, c.low,
+                           c.high, rounding);
+            const std::string difference =
+                FirstDifference(k, k, data.data(), expected.data(), buffer.data() + 1, count);
+            ASSERT_TRUE(difference.empty()) << "ScaleClipRound " << difference << " offset " << c.offset << " scale "
+                                            << c.scale << " low " << c.low << " high " << c.high << " round "
+                                            << rounding;
+            ASSERT_EQ(buffer.front(), 0xEE);
+            ASSERT_EQ(buffer.back(), 0xEE);
+          }
         }
       }
     }
-  }
+  });
 }
 
 TEST(InPlaceTransforms, LongRunsOfSmallTypesGiveTheSameResultsAsShortOnes) {
-  // One- and two-byte elements of long runs are mapped through a table of all their values.
-  std::mt19937_64 rng(7);
-  for (const Kind& k : kKinds) {
-    if (k.bytes > 2 || conversionref::IsFloat(k)) continue;
-    for (const TransformCase& c : {TransformCase{0.5, 1.5, -100, 200}, TransformCase{-3, 0.37, 0, 0},
-                                   TransformCase{0, 1, 5, -5}, TransformCase{1e10, -1e10, 0, 0},
-                                   TransformCase{kNaN, 1, 0, 0}}) {
-      const size_t count = 70000;
-      const std::vector<unsigned char> data = SourceData(k, count, rng);
-      for (int32_t rounding : {0, 1}) {
+  ForEachInstructionSet([&] {
+    // One- and two-byte elements of long runs are mapped through a table of all their values.
+    std::mt19937_64 rng(7);
+    for (const Kind& k : kKinds) {
+      if (k.bytes > 2 || conversionref::IsFloat(k)) continue;
+      for (const TransformCase& c : {TransformCase{0.5, 1.5, -100, 200}, TransformCase{-3, 0.37, 0, 0},
+                                     TransformCase{0, 1, 5, -5}, TransformCase{1e10, -1e10, 0, 0},
+                                     TransformCase{kNaN, 1, 0, 0}}) {
+        const size_t count = 70000;
+        const std::vector<unsigned char> data = SourceData(k, count, rng);
+        for (int32_t rounding : {0, 1}) {
+          std::vector<unsigned char> expected = data;
+          ScaleClipRoundModel(k, expected.data(), count, c.offset, c.scale, c.low, c.high, rounding != 0);
+          std::vector<unsigned char> buffer = data;
+          ScaleClipRound(k.typeCode, buffer.data(), static_cast<int32_t>(count), c.offset, c.scale, c.low, c.high,
+                         rounding);
+          const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
+          ASSERT_TRUE(difference.empty()) << "ScaleClipRound " << difference;
+        }
         std::vector<unsigned char> expected = data;
-        ScaleClipRoundModel(k, expected.data(), count, c.offset, c.scale, c.low, c.high, rounding != 0);
-        std::vector<unsigned char> buffer = data;
-        ScaleClipRound(k.typeCode, buffer.data(), static_cast<int32_t>(count), c.offset, c.scale, c.low, c.high,
-                       rounding);
-        const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
-        ASSERT_TRUE(difference.empty()) << "ScaleClipRound " << difference;
-      }
-      std::vector<unsigned char> expected = data;
-      for (size_t i = 0; i < count; ++i)
-        conversionref::ScaleClipRoundElement(k, expected.data() + i * k.bytes, true, c.offset, c.scale, false, 0, 0,
-                                             false);
-      std::vector<unsigned char> buffer = data;
-      OffsetAndScale(k.typeCode, buffer.data(), &c.offset, &c.scale, static_cast<int32_t>(count));
-      const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
-      ASSERT_TRUE(difference.empty()) << "OffsetAndScale " << difference;
-    }
-  }
-}
-
-TEST(ScaleClipRound, NamedCases) {
-  uint8_t bytes[2] = {200, 3};
-  ScaleClipRound(72, bytes, 2, 0, 2, 0, 0, 1);
-  EXPECT_EQ(bytes[0], 255) << "clipped to the type's range";
-  EXPECT_EQ(bytes[1], 6);
-
-  // Doubles with limits 0 and 0 and neither scaling nor rounding: nothing at all, NaN included.
-  double values[3] = {1e300, -kNaN, 2.5};
-  unsigned char before[sizeof values];
-  std::memcpy(before, values, sizeof values);
-  ScaleClipRound(4, values, 3, 0, 1, 0, 0, 0);
-  EXPECT_EQ(std::memcmp(before, values, sizeof values), 0);
-
-  // Low above high: the result is high.
-  int16_t shorts[3] = {-100, 0, 100};
-  ScaleClipRound(16, shorts, 3, 0, 1, 10, -10, 0);
-  EXPECT_EQ(std::vector<int16_t>(shorts, shorts + 3), (std::vector<int16_t>{-10, -10, -10}));
-
-  // Rounding halves away from zero.
-  double halves[6] = {2.5, -2.5, 0.5, -0.5, 1.4999999999999998, 0.49999999999999994};
-  ScaleClipRound(4, halves, 6, 0, 1, -kInf, kInf, 1);
-  EXPECT_EQ(std::vector<double>(halves, halves + 6), (std::vector<double>{3, -3, 1, -1, 1, 0}));
-
-  // Signed 32-bit limits from the type; the unsigned 32-bit range reaches 4294967295.
-  int32_t ints[2] = {INT32_MAX, INT32_MIN};
-  ScaleClipRound(32, ints, 2, 0, 4, 0, 0, 0);
-  EXPECT_EQ(ints[0], INT32_MAX);
-  EXPECT_EQ(ints[1], INT32_MIN);
-  uint32_t words[2] = {0x80000000u, 3};
-  ScaleClipRound(96, words, 2, 0, 2, 0, 0, 0);
-  EXPECT_EQ(words[0], 4294967295u);
-  EXPECT_EQ(words[1], 6u);
-
-  // Complex and text codes leave the data alone.
-  float complexData[2] = {1.5f, 2.5f};
-  ScaleClipRound(3, complexData, 2, 1, 2, 0, 0, 1);
-  ScaleClipRound(0, complexData, 2, 1, 2, 0, 0, 1);
-  ScaleClipRound(98, complexData, 2, 1, 2, 0, 0, 1);
-  EXPECT_EQ(complexData[0], 1.5f);
-  EXPECT_EQ(complexData[1], 2.5f);
-}
-
-TEST(OffsetAndScale, EveryTypeMatchesTheModel) {
-  std::mt19937_64 rng(5);
-  for (const Kind& k : kKinds) {
-    for (const TransformCase& c : TransformCases(rng)) {
-      const size_t count = 600;
-      const std::vector<unsigned char> data = SourceData(k, count, rng);
-      std::vector<unsigned char> expected = data;
-      if (!(c.offset == 0 && c.scale == 1))
         for (size_t i = 0; i < count; ++i)
           conversionref::ScaleClipRoundElement(k, expected.data() + i * k.bytes, true, c.offset, c.scale, false, 0, 0,
                                                false);
-      std::vector<unsigned char> buffer = data;
-      OffsetAndScale(k.typeCode, buffer.data(), &c.offset, &c.scale, static_cast<int32_t>(count));
-      const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
-      ASSERT_TRUE(difference.empty()) << "OffsetAndScale " << difference << " offset " << c.offset << " scale "
-                                      << c.scale;
+        std::vector<unsigned char> buffer = data;
+        OffsetAndScale(k.typeCode, buffer.data(), &c.offset, &c.scale, static_cast<int32_t>(count));
+        const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
+        ASSERT_TRUE(difference.empty()) << "OffsetAndScale " << difference;
+      }
     }
-  }
+  });
+}
+
+TEST(ScaleClipRound, NamedCases) {
+  ForEachInstructionSet([&] {
+    uint8_t bytes[2] = {200, 3};
+    ScaleClipRound(72, bytes, 2, 0, 2, 0, 0, 1);
+    EXPECT_EQ(bytes[0], 255) << "clipped to the type's range";
+    EXPECT_EQ(bytes[1], 6);
+
+    // Doubles with limits 0 and 0 and neither scaling nor rounding: nothing at all, NaN included.
+    double values[3] = {1e300, -kNaN, 2.5};
+    unsigned char before[sizeof values];
+    std::memcpy(before, values, sizeof values);
+    ScaleClipRound(4, values, 3, 0, 1, 0, 0, 0);
+    EXPECT_EQ(std::memcmp(before, values, sizeof values), 0);
+
+    // Low above high: the result is high.
+    int16_t shorts[3] = {-100, 0, 100};
+    ScaleClipRound(16, shorts, 3, 0, 1, 10, -10, 0);
+    EXPECT_EQ(std::vector<int16_t>(shorts, shorts + 3), (std::vector<int16_t>{-10, -10, -10}));
+
+    // Rounding halves away from zero.
+    double halves[6] = {2.5, -2.5, 0.5, -0.5, 1.4999999999999998, 0.49999999999999994};
+    ScaleClipRound(4, halves, 6, 0, 1, -kInf, kInf, 1);
+    EXPECT_EQ(std::vector<double>(halves, halves + 6), (std::vector<double>{3, -3, 1, -1, 1, 0}));
+
+    // Signed 32-bit limits from the type; the unsigned 32-bit range reaches 4294967295.
+    int32_t ints[2] = {INT32_MAX, INT32_MIN};
+    ScaleClipRound(32, ints, 2, 0, 4, 0, 0, 0);
+    EXPECT_EQ(ints[0], INT32_MAX);
+    EXPECT_EQ(ints[1], INT32_MIN);
+    uint32_t words[2] = {0x80000000u, 3};
+    ScaleClipRound(96, words, 2, 0, 2, 0, 0, 0);
+    EXPECT_EQ(words[0], 4294967295u);
+    EXPECT_EQ(words[1], 6u);
+
+    // Complex and text codes leave the data alone.
+    float complexData[2] = {1.5f, 2.5f};
+    ScaleClipRound(3, complexData, 2, 1, 2, 0, 0, 1);
+    ScaleClipRound(0, complexData, 2, 1, 2, 0, 0, 1);
+    ScaleClipRound(98, complexData, 2, 1, 2, 0, 0, 1);
+    EXPECT_EQ(complexData[0], 1.5f);
+    EXPECT_EQ(complexData[1], 2.5f);
+  });
+}
+
+TEST(OffsetAndScale, EveryTypeMatchesTheModel) {
+  ForEachInstructionSet([&] {
+    std::mt19937_64 rng(5);
+    for (const Kind& k : kKinds) {
+      for (const TransformCase& c : TransformCases(rng)) {
+        const size_t count = 600;
+        const std::vector<unsigned char> data = SourceData(k, count, rng);
+        std::vector<unsigned char> expected = data;
+        if (!(c.offset == 0 && c.scale == 1))
+          for (size_t i = 0; i < count; ++i)
+            conversionref::ScaleClipRoundElement(k, expected.data() + i * k.bytes, true, c.offset, c.scale, false, 0, 0,
+                                                 false);
+        std::vector<unsigned char> buffer = data;
+        OffsetAndScale(k.typeCode, buffer.data(), &c.offset, &c.scale, static_cast<int32_t>(count));
+        const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
+        ASSERT_TRUE(difference.empty()) << "OffsetAndScale " << difference << " offset " << c.offset << " scale "
+                                        << c.scale;
+      }
+    }
+  });
 }
 
 TEST(OffsetAndScale, NamedCases) {
-  uint8_t bytes[3] = {150, 10, 0};
-  const double offset = 0, scale = 2;
-  OffsetAndScale(72, bytes, &offset, &scale, 3);
-  EXPECT_EQ(bytes[0], 44) << "300: low-order byte, no clipping";
-  EXPECT_EQ(bytes[1], 20);
-  const double half = -0.5, one = 1;
-  int16_t shorts[2] = {1, -1};
-  OffsetAndScale(16, shorts, &half, &one, 2);
-  EXPECT_EQ(shorts[0], 0) << "0.5 truncated";
-  EXPECT_EQ(shorts[1], -1) << "-1.5 truncated";
-  // Offset 0 and scale 1 leave everything alone, even NaN payloads of doubles.
-  double values[2] = {-kNaN, 1e300};
-  unsigned char before[sizeof values];
-  std::memcpy(before, values, sizeof values);
-  const double zero = 0;
-  OffsetAndScale(4, values, &zero, &one, 2);
-  EXPECT_EQ(std::memcmp(before, values, sizeof values), 0);
-  // Complex data is left alone.
-  double pair[2] = {1, 2};
-  OffsetAndScale(5, pair, &half, &scale, 2);
-  EXPECT_EQ(pair[0], 1);
-  EXPECT_EQ(pair[1], 2);
+  ForEachInstructionSet([&] {
+    uint8_t bytes[3] = {150, 10, 0};
+    const double offset = 0, scale = 2;
+    OffsetAndScale(72, bytes, &offset, &scale, 3);
+    EXPECT_EQ(bytes[0], 44) << "300: low-order byte, no clipping";
+    EXPECT_EQ(bytes[1], 20);
+    const double half = -0.5, one = 1;
+    int16_t shorts[2] = {1, -1};
+    OffsetAndScale(16, shorts, &half, &one, 2);
+    EXPECT_EQ(shorts[0], 0) << "0.5 truncated";
+    EXPECT_EQ(shorts[1], -1) << "-1.5 truncated";
+    // Offset 0 and scale 1 leave everything alone, even NaN payloads of doubles.
+    double values[2] = {-kNaN, 1e300};
+    unsigned char before[sizeof values];
+    std::memcpy(before, values, sizeof values);
+    const double zero = 0;
+    OffsetAndScale(4, values, &zero, &one, 2);
+    EXPECT_EQ(std::memcmp(before, values, sizeof values), 0);
+    // Complex data is left alone.
+    double pair[2] = {1, 2};
+    OffsetAndScale(5, pair, &half, &scale, 2);
+    EXPECT_EQ(pair[0], 1);
+    EXPECT_EQ(pair[1], 2);
+  });
+}
+
+// ---------------------------------------------------------------- transforms on the boundaries
+
+// The integers of a kind's range, as doubles.
+double KindLowest(const Kind& k) { return k.format == 1 ? -std::ldexp(1.0, 8 * k.bytes - 1) : 0.0; }
+double KindHighest(const Kind& k) {
+  return k.format == 1 ? std::ldexp(1.0, 8 * k.bytes - 1) - 1 : std::ldexp(1.0, 8 * k.bytes) - 1;
+}
+
+// Cases whose limits sit in the middle of a kind's range, on halves, beside and on the kind's
+// own limits, beyond them, at zero of either sign, NaN and infinite; with and without scaling
+// (offset 0 and scale 1 switch it off), and scales that make exact halves of whole numbers.
+std::vector<TransformCase> BoundaryCases(const Kind& k) {
+  const double lowest = conversionref::IsFloat(k) ? -1e6 : KindLowest(k);
+  const double highest = conversionref::IsFloat(k) ? 1e6 : KindHighest(k);
+  std::vector<TransformCase> cases = {
+      {0, 1, 10.5, 100.5},  {0, 0.5, -20.5, 20.5}, {0.5, 1, -2.5, 2.5},   {0, 1, -0.0, 0.0},
+      {0, 1, 0.0, -0.0},    {-0.5, -1, -3, 3},     {0, 1, kNaN, 5},       {0, 1, -5, kNaN},
+      {0, 1, -kInf, 7.5},   {0, 1, -7.5, kInf},    {0, 0, 0, 0},          {0, 1, 0, 0},
+      {0, 2, 0, 0},         {0.5, 1.5, -100, 100}, {0.5, 1.5, 10, 200},   {0.25, 0.999, 0, 0},
+      {0, -1, 0, 0},        {0, 1, 3, 3},          {0, 1, 7, -7},         {0, 1, -kInf, kInf},
+      {0, 1, lowest - 0.5, highest + 0.5}, {0, 1, lowest + 0.5, highest - 0.5},
+      {0, 1, lowest - 1, highest + 1},     {0, 1, std::nextafter(lowest, -kInf), std::nextafter(highest, kInf)},
+      {0.5, 1, lowest, highest},           {-0.5, 1, lowest, highest},
+      {0, 1, -1e300, 1e300},               {1e300, 1e10, -kInf, kInf},
+  };
+  return cases;
+}
+
+// Elements of kind k beside every boundary of a case: the values whose scaled image lies on,
+// just below and just above each limit and each half between whole numbers near them, zeros
+// of both signs, the kind's own limits, and for floating point NaN (quiet and signalling),
+// infinities, subnormals and the magnitudes where halves stop being representable.
+std::vector<unsigned char> BoundaryData(const Kind& k, const TransformCase& c) {
+  std::vector<double> targets = {0.0, -0.0, 0.5, -0.5, 1.5, -1.5, 2.5, -2.5};
+  for (double limit : {c.low, c.high}) {
+    if (!std::isfinite(limit)) continue;
+    for (double d = -3; d <= 3; d += 0.5) targets.push_back(limit + d);
+    targets.push_back(std::nextafter(limit, -kInf));
+    targets.push_back(std::nextafter(limit, kInf));
+  }
+  std::vector<double> values;
+  const double scale = c.scale == 0 || !std::isfinite(c.scale) ? 1 : c.scale;
+  const double offset = std::isfinite(c.offset) ? c.offset : 0;
+  for (double t : targets) {
+    const double x = t / scale - offset;  // (x + offset) * scale is about t
+    values.push_back(x);
+    values.push_back(std::nextafter(x, -kInf));
+    values.push_back(std::nextafter(x, kInf));
+  }
+  std::vector<unsigned char> bytes;
+  auto add = [&](const unsigned char* p) { bytes.insert(bytes.end(), p, p + k.bytes); };
+  unsigned char element[8];
+  if (conversionref::IsFloat(k)) {
+    for (double x : {kNaN, -kNaN, kInf, -kInf, 1e-310, -1e-310, double(FLT_MIN), -double(FLT_MIN), 1e-46, 0x1p52 - 0.5,
+                     -(0x1p52 - 0.5), 0x1p52, 0x1p52 + 1, -(0x1p52 + 1), 0x1p53, 0.49999999999999994,
+                     -0.49999999999999994, 8388607.5, -8388607.5, 8388608.0, 16777217.0, double(FLT_MAX), 1e300,
+                     -1e300, DBL_MAX})
+      values.push_back(x);
+    for (double x : values) {
+      conversionref::WriteValue(k, {true, 0, x}, element);
+      add(element);
+    }
+    // Signalling NaNs of both signs, and a quiet one with a payload.
+    const uint64_t doubleNaNs[] = {0x7FF0000000000001ull, 0xFFF0000000000005ull, 0x7FF8000000000123ull};
+    const uint32_t floatNaNs[] = {0x7F800001u, 0xFF800005u, 0x7FC00123u};
+    for (int i = 0; i < 3; ++i) {
+      if (k.bytes == 8) {
+        std::memcpy(element, &doubleNaNs[i], 8);
+      } else {
+        std::memcpy(element, &floatNaNs[i], 4);
+      }
+      add(element);
+    }
+  } else {
+    const double lowest = KindLowest(k), highest = KindHighest(k);
+    for (double x : {lowest, lowest + 1, highest - 1, highest, 0.0, 1.0, -1.0}) values.push_back(x);
+    for (double x : values) {
+      if (!(x >= lowest - 2 && x <= highest + 2)) continue;
+      for (double v = std::floor(x) - 1; v <= std::floor(x) + 2; ++v) {
+        if (v < lowest || v > highest) continue;
+        conversionref::WriteLowBytes(static_cast<int64_t>(v), k.bytes, element);
+        add(element);
+      }
+    }
+  }
+  return bytes;
+}
+
+// Runs ScaleClipRound and the model on the same elements; the first difference, or empty.
+std::string CompareScaleClipRound(const Kind& k, const std::vector<unsigned char>& data, const TransformCase& c,
+                                  int32_t rounding, size_t misalign) {
+  const size_t count = data.size() / k.bytes;
+  std::vector<unsigned char> expected = data;
+  ScaleClipRoundModel(k, expected.data(), count, c.offset, c.scale, c.low, c.high, rounding != 0);
+  std::vector<unsigned char> buffer(data.size() + misalign + 1, 0xEE);
+  if (!data.empty()) std::memcpy(buffer.data() + misalign, data.data(), data.size());
+  ScaleClipRound(k.typeCode, buffer.data() + misalign, static_cast<int32_t>(count), c.offset, c.scale, c.low, c.high,
+                 rounding);
+  std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data() + misalign, count);
+  bool outside = buffer.back() != 0xEE;
+  for (size_t i = 0; i < misalign; ++i) outside = outside || buffer[i] != 0xEE;
+  if (difference.empty() && outside) difference = "wrote outside the run";
+  if (!difference.empty())
+    difference += " offset " + std::to_string(c.offset) + " scale " + std::to_string(c.scale) + " low " +
+                  std::to_string(c.low) + " high " + std::to_string(c.high) + " round " + std::to_string(rounding);
+  return difference;
+}
+
+TEST(ScaleClipRound, ValuesBesideEveryBoundaryMatchTheModel) {
+  ForEachInstructionSet([&] {
+    for (const Kind& k : kKinds) {
+      for (const TransformCase& c : BoundaryCases(k)) {
+        const std::vector<unsigned char> edges = BoundaryData(k, c);
+        // The edges once (with every count of leftover elements after the last whole group),
+        // and repeated past the length where one- and two-byte kinds go through a table.
+        for (size_t drop = 0; drop < 9; ++drop) {
+          const std::vector<unsigned char> data(edges.begin(), edges.end() - std::min(edges.size(), drop * k.bytes));
+          for (int32_t rounding : {0, 1}) {
+            const std::string difference = CompareScaleClipRound(k, data, c, rounding, drop % 3);
+            ASSERT_TRUE(difference.empty()) << difference;
+          }
+        }
+        std::vector<unsigned char> repeated;
+        while (repeated.size() < 300 * static_cast<size_t>(k.bytes))
+          repeated.insert(repeated.end(), edges.begin(), edges.end());
+        for (int32_t rounding : {0, 1}) {
+          const std::string difference = CompareScaleClipRound(k, repeated, c, rounding, 1);
+          ASSERT_TRUE(difference.empty()) << difference << " (repeated)";
+        }
+      }
+    }
+  });
+}
+
+TEST(OffsetAndScale, ValuesBesideEveryBoundaryMatchTheModel) {
+  ForEachInstructionSet([&] {
+    for (const Kind& k : kKinds) {
+      for (const TransformCase& c : BoundaryCases(k)) {
+        const std::vector<unsigned char> data = BoundaryData(k, c);
+        const size_t count = data.size() / k.bytes;
+        std::vector<unsigned char> expected = data;
+        if (!(c.offset == 0 && c.scale == 1))
+          for (size_t i = 0; i < count; ++i)
+            conversionref::ScaleClipRoundElement(k, expected.data() + i * k.bytes, true, c.offset, c.scale, false, 0, 0,
+                                                 false);
+        std::vector<unsigned char> buffer = data;
+        OffsetAndScale(k.typeCode, buffer.data(), &c.offset, &c.scale, static_cast<int32_t>(count));
+        const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
+        ASSERT_TRUE(difference.empty()) << "OffsetAndScale " << difference << " offset " << c.offset << " scale "
+                                        << c.scale;
+      }
+    }
+  });
+}
+
+TEST(InPlaceTransforms, EveryValueOfTheSmallKindsMatchesTheModelDirectlyAndThroughTheTable) {
+  // Every value of the one- and two-byte kinds: in runs too short for the table (so through
+  // the vector loop) and in one long run (through the table, mapped by the byte permutes
+  // where the processor has them).
+  std::mt19937_64 rng(8);
+  ForEachInstructionSet([&] {
+    for (const Kind& k : kKinds) {
+      if (k.bytes > 2 || conversionref::IsFloat(k)) continue;
+      const size_t values = size_t{1} << (8 * k.bytes);
+      std::vector<unsigned char> all(values * k.bytes);
+      for (size_t v = 0; v < values; ++v)
+        conversionref::WriteLowBytes(static_cast<int64_t>(v), k.bytes, &all[v * k.bytes]);
+      std::vector<unsigned char> longRun = all;
+      for (size_t i = 0; i < (k.bytes == 1 ? 3 : 1) * values; ++i) {  // then values in random order
+        const size_t v = rng() % values;
+        longRun.insert(longRun.end(), all.begin() + v * k.bytes, all.begin() + (v + 1) * k.bytes);
+      }
+      std::vector<TransformCase> cases = BoundaryCases(k);
+      cases.resize(std::min<size_t>(cases.size(), k.bytes == 1 ? cases.size() : 12));
+      for (const TransformCase& c : cases) {
+        for (int32_t rounding : {0, 1}) {
+          const size_t shortRun = values - 1;
+          const std::vector<unsigned char> first(all.begin(), all.begin() + shortRun * k.bytes);
+          const std::vector<unsigned char> last(all.begin() + shortRun * k.bytes, all.end());
+          const std::vector<unsigned char>* runs[] = {&first, &last, &longRun};
+          for (const std::vector<unsigned char>* data : runs) {
+            const std::string difference = CompareScaleClipRound(k, *data, c, rounding, 0);
+            ASSERT_TRUE(difference.empty()) << difference << " (run of " << data->size() / k.bytes << ")";
+          }
+        }
+      }
+    }
+  });
 }
 
 // ---------------------------------------------------------------- rounding
