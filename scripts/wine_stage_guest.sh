@@ -33,18 +33,22 @@ run_line() {
   cp -r "$work/$folder/$files/." "$out/$name.files/"
 }
 
-# Two lanes, one a guest processor: the lines alternate between them, each lane runs its lines
-# one after the other. The programs share nothing but the Wine server.
+# Two lanes, one a guest processor, taking the next line from one queue as they come free: the
+# test programs first (the longest runs), then the comparisons. A line is claimed by making its
+# claim folder, which only one lane can do. The programs share nothing but the Wine server.
 tab="$(printf '\t')"
+queue="$work/queue"
+awk -F '\t' '$3 == "gtest"' /payload/programs/tests.list >"$queue"
+awk -F '\t' '$3 != "gtest"' /payload/programs/tests.list >>"$queue"
+mkdir -p "$work/claims"
 run_lane() {
-  lane="$1" index=0
   while IFS="$tab" read -r name folder kind command; do
     [ -n "$name" ] || continue
-    if [ $((index % 2)) -eq "$lane" ]; then run_line "$name" "$folder" "$kind" "$command"; fi
-    index=$((index + 1))
-  done <"/payload/programs/tests.list"
+    mkdir "$work/claims/$name" 2>/dev/null || continue
+    run_line "$name" "$folder" "$kind" "$command"
+  done <"$queue"
 }
-run_lane 0 &
-run_lane 1
+run_lane &
+run_lane
 wait
 wineserver -w
