@@ -3,36 +3,44 @@
 # separate buffers and in place), ScaleClipRound and OffsetAndScale for every real type, beside
 # numpy doing the same and memcpy of the larger side (the floor). Times are nanoseconds per
 # element of the fastest single call on both sides (the call least disturbed by other work on a
-# shared machine); the in-place conversions are timed there and back on one buffer, without
-# refills. The ratios are throughputs, so ours/numpy >= 1 means at least numpy's speed and
-# ours/floor 1 means memcpy speed. Takes about a minute.
-#   bench/run_conversion.sh [build dir of the bench preset]     (default build/bench)
+# shared machine), over three rounds that each run our side and then numpy's, so that a busy
+# spell of the machine does not fall on one side only; the in-place conversions are timed there
+# and back on one buffer, without refills. The ratios are throughputs, so ours/numpy >= 1 means
+# at least numpy's speed and ours/floor 1 means memcpy speed. Takes about a minute.
+#   bench/run_conversion.sh [build dir of the bench preset] [rounds]     (default build/bench, 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/bench}"
-json="$(mktemp)"
-numpy="$(mktemp)"
-trap 'rm -f "$json" "$numpy"' EXIT
-"$build/bench/bench_conversion" --benchmark_format=json --benchmark_min_time=0.05 >"$json"
-/usr/bin/python3 bench/numpy_conversion.py >"$numpy"
-/usr/bin/python3 - "$json" "$numpy" <<'PY'
+rounds="${2:-3}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+for round in $(seq "$rounds"); do
+  "$build/bench/bench_conversion" --benchmark_format=json --benchmark_min_time=0.05 >"$work/ours.$round.json"
+  /usr/bin/python3 bench/numpy_conversion.py >"$work/numpy.$round.txt"
+done
+/usr/bin/python3 - "$work" "$rounds" <<'PY'
 import json, sys
 KINDS = ["float32", "float64", "int8", "int16", "int32", "uint8", "uint16", "uint32"]
 WIDTH = {"float32": 4, "float64": 8, "int8": 1, "int16": 2, "int32": 4, "uint8": 1, "uint16": 2, "uint32": 4}
-best = {}
-for r in json.load(open(sys.argv[1]))["benchmarks"]:
-    name = r["run_name"].removesuffix("/manual_time")
-    if name.startswith("BM_ConvertInPlace/"):  # one pair of kinds there and back
-        _, a, b = name.split("/")
-        best[f"BM_ConvertInPlace/{a}/{b}"] = r["there"]
-        best[f"BM_ConvertInPlace/{b}/{a}"] = r["back"]
-    else:
-        best[name] = r["ns"]
-npy = {}
-for line in open(sys.argv[2]):
-    f = line.split()
-    npy[tuple(f[:-1] if f[0] == "convert" or f[0] == "offsetandscale" else f[:2])] = float(
-        f[3] if f[0] == "convert" else f[2])
+work, rounds = sys.argv[1], int(sys.argv[2])
+
+def keep_fastest(table, key, ns):
+    table[key] = min(ns, table.get(key, float("inf")))
+
+best, npy = {}, {}
+for round in range(1, rounds + 1):
+    for r in json.load(open(f"{work}/ours.{round}.json"))["benchmarks"]:
+        name = r["run_name"].removesuffix("/manual_time")
+        if name.startswith("BM_ConvertInPlace/"):  # one pair of kinds there and back
+            _, a, b = name.split("/")
+            keep_fastest(best, f"BM_ConvertInPlace/{a}/{b}", r["there"])
+            keep_fastest(best, f"BM_ConvertInPlace/{b}/{a}", r["back"])
+        else:
+            keep_fastest(best, name, r["ns"])
+    for line in open(f"{work}/numpy.{round}.txt"):
+        f = line.split()
+        key = tuple(f[:-1] if f[0] == "convert" or f[0] == "offsetandscale" else f[:2])
+        keep_fastest(npy, key, float(f[3] if f[0] == "convert" else f[2]))
 
 def floor(width):
     return best[f"BM_Memcpy/{width}"]

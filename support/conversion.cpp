@@ -166,8 +166,9 @@ __attribute__((noinline)) void MapWords(unsigned char* data, size_t count, const
 namespace sse2 {
 
 inline constexpr size_t kGroup = 4;
-// Integers into wider integers: the compiler's own SSE2 loops are slow (no extending loads).
-inline constexpr bool kHandWrittenIntegerWidening = true;
+inline constexpr size_t kAlignment = 16;  // bytes of a vector
+// 1- and 2-byte integers into floating point sixteen at a time (see the kernels).
+inline constexpr bool kWideningIntoFloatingPoint = true;
 // 8-byte floats into 4-byte unsigned integers: one at a time on x86-64 (see the kernels).
 inline constexpr bool kScalarDoubleToUInt32 = true;
 
@@ -216,8 +217,13 @@ inline void StoreDoubles(unsigned char* p, const GroupDoubles& g) {
 }
 inline Floats LoadFloats(const unsigned char* p) { return _mm_loadu_ps(reinterpret_cast<const float*>(p)); }
 inline void StoreFloats(unsigned char* p, Floats f) { _mm_storeu_ps(reinterpret_cast<float*>(p), f); }
-inline GroupDoubles WidenFloats(Floats f) { return {_mm_cvtps_pd(f), _mm_cvtps_pd(_mm_movehl_ps(f, f))}; }
-inline Floats NarrowToFloats(const GroupDoubles& g) { return _mm_movelh_ps(_mm_cvtpd_ps(g.low), _mm_cvtpd_ps(g.high)); }
+inline GroupDoubles LoadFloatsAsDoubles(const unsigned char* p) {
+  const Floats f = LoadFloats(p);
+  return {_mm_cvtps_pd(f), _mm_cvtps_pd(_mm_movehl_ps(f, f))};
+}
+inline void StoreDoublesAsFloats(unsigned char* p, const GroupDoubles& g) {
+  StoreFloats(p, _mm_movelh_ps(_mm_cvtpd_ps(g.low), _mm_cvtpd_ps(g.high)));
+}
 
 // A group of integer elements as 32-bit lanes, sign- or zero-extended after their kind
 // (4-byte kinds as they are).
@@ -285,6 +291,17 @@ inline Int32s TruncateLanes(const GroupDoubles& g) {
 }
 inline Int32s TruncateFloatLanes(Floats f) { return _mm_cvttps_epi32(f); }
 
+// A group of integer elements as doubles (exact), and a group of doubles truncated into
+// integer elements other than 4-byte unsigned ones.
+template <typename T>
+inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
+  return Int32ToDoubles<std::is_same_v<T, uint32_t>>(LoadAsInt32<T>(p));
+}
+template <typename T>
+inline void StoreTruncated(unsigned char* p, const GroupDoubles& g) {
+  StoreFromInt32<T>(p, TruncateLanes(g));
+}
+
 // 4-byte unsigned elements take the low 32 bits of a 64-bit truncation. For values above
 // -2^31 - 1 and below 2^32 these are found in 32 bits: values of 2^31 and more are truncated
 // after subtracting 2^31 (exact, and still positive, so truncation is still floor) and get the
@@ -331,7 +348,8 @@ struct EightDoubles {
 namespace avx2 {
 
 inline constexpr size_t kGroup = 8;
-inline constexpr bool kHandWrittenIntegerWidening = false;
+inline constexpr size_t kAlignment = 32;
+inline constexpr bool kWideningIntoFloatingPoint = false;
 inline constexpr bool kScalarDoubleToUInt32 = false;
 
 using Doubles = __m256d;  // half a group
@@ -378,11 +396,15 @@ inline void StoreDoubles(unsigned char* p, const GroupDoubles& g) {
 }
 inline Floats LoadFloats(const unsigned char* p) { return _mm256_loadu_ps(reinterpret_cast<const float*>(p)); }
 inline void StoreFloats(unsigned char* p, Floats f) { _mm256_storeu_ps(reinterpret_cast<float*>(p), f); }
-inline GroupDoubles WidenFloats(Floats f) {
-  return {_mm256_cvtps_pd(_mm256_castps256_ps128(f)), _mm256_cvtps_pd(_mm256_extractf128_ps(f, 1))};
+// Floats in 16-byte halves: no shuffle across the halves of a vector, and with the usual
+// 16-byte alignment of heap blocks no access that straddles a cache line.
+inline GroupDoubles LoadFloatsAsDoubles(const unsigned char* p) {
+  return {_mm256_cvtps_pd(_mm_loadu_ps(reinterpret_cast<const float*>(p))),
+          _mm256_cvtps_pd(_mm_loadu_ps(reinterpret_cast<const float*>(p + 16)))};
 }
-inline Floats NarrowToFloats(const GroupDoubles& g) {
-  return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(g.low)), _mm256_cvtpd_ps(g.high), 1);
+inline void StoreDoublesAsFloats(unsigned char* p, const GroupDoubles& g) {
+  _mm_storeu_ps(reinterpret_cast<float*>(p), _mm256_cvtpd_ps(g.low));
+  _mm_storeu_ps(reinterpret_cast<float*>(p + 16), _mm256_cvtpd_ps(g.high));
 }
 
 template <typename T>
@@ -446,6 +468,55 @@ inline Int32s TruncateLanes(const GroupDoubles& g) {
 }
 inline Int32s TruncateFloatLanes(Floats f) { return _mm256_cvttps_epi32(f); }
 
+// Each half of a group on its own, in 128-bit lanes: the shuffles between the two halves of a
+// 256-bit vector are what limits the one- and two-byte kinds.
+template <typename T>
+inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
+  if constexpr (sizeof(T) == 4) {
+    __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    if constexpr (std::is_same_v<T, uint32_t>) {
+      const Doubles bias = Splat(0x1p31);
+      low = _mm_xor_si128(low, _mm_set1_epi32(INT32_MIN));
+      high = _mm_xor_si128(high, _mm_set1_epi32(INT32_MIN));
+      return {Add(_mm256_cvtepi32_pd(low), bias), Add(_mm256_cvtepi32_pd(high), bias)};
+    } else {
+      return {_mm256_cvtepi32_pd(low), _mm256_cvtepi32_pd(high)};
+    }
+  } else {
+    __m128i low, high;
+    if constexpr (sizeof(T) == 1) {
+      const __m128i first = _mm_cvtsi32_si128(Load<int32_t>(p)), second = _mm_cvtsi32_si128(Load<int32_t>(p + 4));
+      low = std::is_signed_v<T> ? _mm_cvtepi8_epi32(first) : _mm_cvtepu8_epi32(first);
+      high = std::is_signed_v<T> ? _mm_cvtepi8_epi32(second) : _mm_cvtepu8_epi32(second);
+    } else {
+      const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+      const __m128i second = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8));
+      low = std::is_signed_v<T> ? _mm_cvtepi16_epi32(first) : _mm_cvtepu16_epi32(first);
+      high = std::is_signed_v<T> ? _mm_cvtepi16_epi32(second) : _mm_cvtepu16_epi32(second);
+    }
+    return {_mm256_cvtepi32_pd(low), _mm256_cvtepi32_pd(high)};
+  }
+}
+
+template <typename T>
+inline void StoreTruncated(unsigned char* p, const GroupDoubles& g) {
+  const __m128i low = _mm256_cvttpd_epi32(g.low), high = _mm256_cvttpd_epi32(g.high);
+  if constexpr (sizeof(T) == 1) {
+    // The low 8 bits, which the two saturating packs keep unchanged.
+    const __m128i mask = _mm_set1_epi32(0xFF);
+    const __m128i words = _mm_packs_epi32(_mm_and_si128(low, mask), _mm_and_si128(high, mask));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(words, words));
+  } else if constexpr (sizeof(T) == 2) {
+    // The low 16 bits sign-extended, which the saturating pack keeps unchanged.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(low, 16), 16),
+                                                                    _mm_srai_epi32(_mm_slli_epi32(high, 16), 16)));
+  } else {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), high);
+  }
+}
+
 // As in the SSE2 layer.
 inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
   const Doubles half = Splat(0x1p31);
@@ -492,8 +563,9 @@ using avx2::Doubles;
 using avx2::Floats;
 using avx2::GroupDoubles;
 using avx2::Int32s;
+using avx2::kAlignment;
 using avx2::kGroup;
-using avx2::kHandWrittenIntegerWidening;
+using avx2::kWideningIntoFloatingPoint;
 using avx2::kScalarDoubleToUInt32;
 
 using avx2::Add;
@@ -503,9 +575,9 @@ using avx2::Less;
 using avx2::LoadAsInt32;
 using avx2::LoadDoubles;
 using avx2::LoadFloats;
+using avx2::LoadFloatsAsDoubles;
 using avx2::LowerTo;
 using avx2::Mul;
-using avx2::NarrowToFloats;
 using avx2::NotBelow;
 using avx2::Or;
 using avx2::RaiseTo;
@@ -513,12 +585,13 @@ using avx2::RoundHalfAwayLanes;
 using avx2::Select;
 using avx2::Splat;
 using avx2::StoreDoubles;
+using avx2::StoreDoublesAsFloats;
 using avx2::StoreFloats;
 using avx2::StoreFromInt32;
+using avx2::StoreTruncated;
 using avx2::Sub;
 using avx2::TruncateFloatLanes;
 using avx2::TruncateLanes;
-using avx2::WidenFloats;
 
 template <bool kUnsigned>
 inline GroupDoubles Int32ToDoubles(Int32s lanes) {
@@ -526,6 +599,16 @@ inline GroupDoubles Int32ToDoubles(Int32s lanes) {
     return {_mm256_cvtepu32_pd(_mm256_castsi256_si128(lanes)), _mm256_cvtepu32_pd(_mm256_extracti128_si256(lanes, 1))};
   } else {
     return avx2::Int32ToDoubles<false>(lanes);
+  }
+}
+
+template <typename T>
+inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
+  if constexpr (std::is_same_v<T, uint32_t>) {
+    return {_mm256_cvtepu32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+            _mm256_cvtepu32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)))};
+  } else {
+    return avx2::LoadIntegersAsDoubles<T>(p);
   }
 }
 
