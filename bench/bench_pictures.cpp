@@ -1,10 +1,15 @@
 // QV_TakePicture_12 and QV_TakePicture_8 end to end: the simulated host calls the loaded
 // Ombrel.so, which grabs a 1280 x 1024 picture with zero exposure from the simulated camera
 // and puts it into a wave. The floor beside them is memcpy of the 16-bit picture's bytes.
+// Every call is timed on its own; the counter "fastest_us" is the fastest call, the one least
+// disturbed by other work on a shared machine, and "memcpys" that time over memcpy's fastest.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -16,6 +21,18 @@
 namespace {
 
 constexpr size_t kPictureBytes = 1280u * 1024u * 2u;
+
+// The fastest memcpy of the picture seen so far (the memcpy benchmark runs first).
+double fastestMemcpySeconds = 0;
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void ReportFastest(benchmark::State& state, double fastest) {
+  state.counters["fastest_us"] = fastest * 1e6;
+  if (fastestMemcpySeconds > 0) state.counters["memcpys"] = fastest / fastestMemcpySeconds;
+}
 
 quorsim::Host& LoadedHost() {
   static std::unique_ptr<quorsim::Host> host = [] {
@@ -43,11 +60,17 @@ void TakePicture(benchmark::State& state, const char* function, std::vector<quor
   dup2(devNull, 1);
   std::string error;
   quorsim::CallOutcome outcome;
+  double fastest = std::numeric_limits<double>::infinity();
   for (auto _ : state) {
-    if (!host.Call(function, args, &outcome, &error) || outcome.errorCode != 0) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool called = host.Call(function, args, &outcome, &error);
+    const double seconds = Seconds(start);
+    if (!called || outcome.errorCode != 0) {
       state.SkipWithError("picture failed");
       break;
     }
+    fastest = std::min(fastest, seconds);
+    state.SetIterationTime(seconds);
     host.ClearExchanges();
   }
   std::fflush(stdout);
@@ -55,6 +78,7 @@ void TakePicture(benchmark::State& state, const char* function, std::vector<quor
   close(savedStdout);
   close(devNull);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPictureBytes));
+  ReportFastest(state, fastest);
 }
 
 void BM_TakePicture12(benchmark::State& state) {
@@ -68,17 +92,24 @@ void BM_TakePicture8(benchmark::State& state) {
 
 void BM_MemcpyPictureBytes(benchmark::State& state) {
   std::vector<char> from(kPictureBytes, 1), to(kPictureBytes);
+  double fastest = std::numeric_limits<double>::infinity();
   for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
     std::memcpy(to.data(), from.data(), kPictureBytes);
     benchmark::DoNotOptimize(to.data());
     benchmark::ClobberMemory();
+    const double seconds = Seconds(start);
+    fastest = std::min(fastest, seconds);
+    state.SetIterationTime(seconds);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPictureBytes));
+  fastestMemcpySeconds = fastestMemcpySeconds > 0 ? std::min(fastestMemcpySeconds, fastest) : fastest;
+  ReportFastest(state, fastest);
 }
 
-BENCHMARK(BM_MemcpyPictureBytes)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_TakePicture12)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_TakePicture8)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MemcpyPictureBytes)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TakePicture12)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TakePicture8)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

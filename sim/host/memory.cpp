@@ -52,9 +52,9 @@ MemoryManager& Mm() {
   return *manager;
 }
 
-char* AllocateBytes(size_t size) {
+char* AllocateBytes(size_t size, bool fill = true) {
   char* p = static_cast<char*>(std::malloc(size == 0 ? 1 : size));
-  if (p != nullptr) std::memset(p, kFreshByte, size == 0 ? 1 : size);
+  if (p != nullptr && fill) std::memset(p, kFreshByte, size == 0 ? 1 : size);
   return p;
 }
 
@@ -72,13 +72,14 @@ BlockInfo* Find(Handle h) {
 
 bool IsLocked(const BlockInfo& info) { return (info.state & kHandleLockedBit) != 0; }
 
-// Moves one block to a fresh allocation of `newSize` bytes, keeping the common prefix.
-// The old copy is poisoned before it is freed. False if no memory.
-bool MoveBlock(Handle h, BlockInfo& info, size_t newSize) {
-  char* fresh = AllocateBytes(newSize);
+// Moves one block to a fresh allocation of `newSize` bytes, keeping the common prefix (or,
+// without `keep`, nothing: the caller rewrites the block). The old copy is poisoned before it
+// is freed. False if no memory.
+bool MoveBlock(Handle h, BlockInfo& info, size_t newSize, bool keep = true) {
+  char* fresh = AllocateBytes(newSize, keep);
   if (fresh == nullptr) return false;
-  size_t keep = newSize < info.size ? newSize : info.size;
-  if (keep > 0) std::memcpy(fresh, *h, keep);
+  const size_t kept = !keep ? 0 : newSize < info.size ? newSize : info.size;
+  if (kept > 0) std::memcpy(fresh, *h, kept);
   PoisonAndFree(*h, info.size);
   *h = fresh;
   info.size = newSize;
@@ -105,16 +106,16 @@ BlockInfo* Checked(Handle h) {
 }  // namespace
 
 // ---------------------------------------------------------------- internal
-Handle MemAllocHandle(size_t size) {
+Handle MemAllocHandle(size_t size, bool fill) {
   if (size > kMaxBlockBytes) return nullptr;
-  char* block = AllocateBytes(size);
+  char* block = AllocateBytes(size, fill);
   if (block == nullptr) return nullptr;
   Handle h = new char*(block);
   Mm().handles.emplace(h, BlockInfo{size, 0, BlockOwner::Module});
   return h;
 }
 
-int32_t MemResizeHandle(Handle h, size_t newSize) {
+int32_t MemResizeHandle(Handle h, size_t newSize, bool keep) {
   if (h == nullptr) return kMemNilHandleErr;
   BlockInfo* info = Find(h);
   if (info == nullptr) return kMemWZErr;
@@ -125,7 +126,7 @@ int32_t MemResizeHandle(Handle h, size_t newSize) {
     info->size = newSize;
     return kMemNoErr;
   }
-  return MoveBlock(h, *info, newSize) ? kMemNoErr : kMemFullErr;
+  return MoveBlock(h, *info, newSize, keep) ? kMemNoErr : kMemFullErr;
 }
 
 size_t MemHandleSize(Handle h) {

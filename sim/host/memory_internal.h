@@ -26,10 +26,12 @@ inline constexpr int32_t kHandleLockedBit = 0x80;
 inline constexpr size_t kMaxBlockBytes = size_t{1} << 30;
 
 // A new handle of `size` bytes (contents undefined: filled with 0xCD), nullptr on failure.
-Handle MemAllocHandle(size_t size);
+// Without `fill`, for a caller that writes every byte itself, the bytes are left as they come.
+Handle MemAllocHandle(size_t size, bool fill = true);
 // Resize by the memory manager's rules (unlocked blocks move; locked ones only shrink in place).
-// Returns a MemError-style code.
-int32_t MemResizeHandle(Handle h, size_t newSize);
+// Returns a MemError-style code. Without `keep`, for a caller that rewrites the whole block,
+// neither the old contents nor the fill of new bytes are copied into the moved block.
+int32_t MemResizeHandle(Handle h, size_t newSize, bool keep = true);
 size_t MemHandleSize(Handle h);         // 0 for null or dead handles
 void MemFreeHandle(Handle h);           // also host-owned handles; null and dead tolerated
 // Who may do what with a block through the exported functions: the module's own blocks take

@@ -384,13 +384,16 @@ int32_t MakeWave(Host::State& s, Folder& folder, const std::string& name, int la
   if (w != nullptr) {
     if (!overwrite) return kErrNameInUse;
     if (MemIsLocked(w->handle) && MemHandleSize(w->handle) != total) return kErrWaveInUse;
-    if (MemResizeHandle(w->handle, total) != kMemNoErr) return kErrNoMemory;
+    // The header and the data are written whole below: at the same size the block stays where
+    // it is, at another it moves without its old contents.
+    if (MemHandleSize(w->handle) != total && MemResizeHandle(w->handle, total, false) != kMemNoErr)
+      return kErrNoMemory;
     int32_t serial = w->header.value93;
     w->header = WaveHeaderValues{};
     w->header.value93 = serial;
   } else {
     if (FindFolderNamed(folder, name) != nullptr) return kErrNameInUse;
-    Handle h = MemAllocHandle(total);
+    Handle h = MemAllocHandle(total, false);  // header and data are written whole below
     if (h == nullptr) return kErrNoMemory;
     MemSetOwner(h, BlockOwner::HostData);
     auto fresh = std::make_unique<Wave>();

@@ -246,6 +246,37 @@ TEST_F(WavesTest, OverwriteReusesTheHandleAndClearsTheWave) {
   HSetState(h, 0);
 }
 
+TEST_F(WavesTest, OverwriteAtTheSameSizeClearsDataAndHeaderWhereTheyAre) {
+  // A wave made again at its own size keeps its block and is rewritten whole: data cleared,
+  // the header of the new shape (here another type of the same width and a new scaling).
+  Handle h = nullptr;
+  ASSERT_EQ(MakeMD("pic", {64, 48}, 80, 1, &h), 0);
+  const size_t blockBytes = static_cast<size_t>(GetHandleSize(h));
+  std::memset(*h, 0x5A, blockBytes);  // data and header bytes alike
+  Send(1, {Item(h)});
+
+  Handle again = nullptr;
+  ASSERT_EQ(MakeMD("pic", {48, 64}, 16, 1, &again), 0);
+  EXPECT_EQ(again, h);
+  EXPECT_EQ(static_cast<size_t>(GetHandleSize(h)), blockBytes);
+  WaveView v = View("pic");
+  EXPECT_EQ(v.type, 16);
+  EXPECT_EQ(v.dimensions, (std::vector<int32_t>{48, 64}));
+  ASSERT_EQ(v.dataBytes, 48u * 64u * 2u);
+  size_t nonZero = 0;
+  for (size_t i = 0; i < v.dataBytes; ++i) nonZero += v.data[i] != 0;
+  EXPECT_EQ(nonZero, 0u);
+  EXPECT_EQ(HeaderField<int16_t>(h, 16), 16);
+  EXPECT_EQ(HeaderField<int16_t>(h, 26), 1);
+  EXPECT_EQ(HeaderField<int32_t>(h, 12), 48 * 64);
+  EXPECT_EQ(HeaderField<int32_t>(h, 68), 48);
+  EXPECT_EQ(HeaderField<int32_t>(h, 72), 64);
+  EXPECT_EQ(HeaderField<int32_t>(h, 76), 0);
+  EXPECT_EQ(HeaderField<double>(h, 84), 0.0);
+  EXPECT_EQ(HeaderField<double>(h, 116), 1.0);
+  EXPECT_EQ(v.modifiedCount, 1);  // still the same wave
+}
+
 TEST_F(WavesTest, NamesTheHostRefuses) {
   Handle h = nullptr;
   for (const char* bad : {"", "1abc", "_x", "a b", "name!", "über"}) {
