@@ -2,15 +2,17 @@
 //
 // The rule (WindowPixelLiteral) divides in double precision for every pixel, which costs more
 // than everything else in a picture. The result depends only on the pixel value, and for a
-// window of nonzero, finite width it is a monotone step function of the pixel value. A single
-// precision formula evaluated sixteen pixels at a time is also monotone; two monotone step
-// functions agree on every 16-bit value exactly when they step up (or down) at the same
-// values, which takes a few hundred evaluations of each to prove. So each call tries two
-// cheap formulas, proves one of them equal to the rule over all 65,536 pixel values, and only
-// then uses it; when neither can be proved, it falls back to a table made with the rule itself.
+// window of nonzero, finite width it is a monotone step function of the pixel value. Cheaper
+// formulas evaluated many pixels at a time are also monotone; two monotone step functions
+// agree on every 16-bit value exactly when they step up (or down) at the same values, which
+// takes a few hundred evaluations of each to prove. So each call tries a few cheap formulas
+// (first whole-number arithmetic on 16-bit pixels, then single precision), proves one of them
+// equal to the rule over all 65,536 pixel values, and only then uses it; when none can be
+// proved, it falls back to a table made with the rule itself.
 #include "camera/window8.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -35,12 +37,29 @@ inline uint8_t FastPixel(uint16_t p, const FastWindow& w) {
   return static_cast<uint8_t>(static_cast<int32_t>(x));
 }
 
-// True when the fast formula gives the rule's value for every 16-bit pixel value. Both are
-// monotone in the same direction (the sign of high - low), so it is enough that for every
-// output level k the first pixel value reaching k is the same for both.
-bool FastWindowIsExact(const FastWindow& w, double low, double high) {
+// v = min(255, (d * multiplier) >> 16) with d = p - base for a rising window and base - p for a
+// falling one, 0 where that would be negative: whole numbers on 16-bit pixels, so that one
+// vector instruction handles eight or sixteen of them. The multiplier stays below 2^15, so v
+// fits a signed 16-bit word and the saturating pack to bytes gives the 255.
+struct FixedWindow {
+  uint16_t base;
+  uint16_t multiplier;
+  bool falling;
+};
+
+inline uint8_t FixedPixel(uint16_t p, const FixedWindow& w) {
+  const uint32_t d = w.falling ? (w.base > p ? w.base - p : 0u) : (p > w.base ? p - w.base : 0u);
+  const uint32_t v = (d * w.multiplier) >> 16;
+  return static_cast<uint8_t>(v < 255 ? v : 255);
+}
+
+// True when a formula gives the rule's value for every 16-bit pixel value. Both are monotone
+// in the same direction (the sign of high - low), so it is enough that for every output level
+// k the first pixel value reaching k is the same for both.
+template <typename Formula>
+bool WindowFormulaIsExact(const Formula& formula, double low, double high) {
   const bool rising = high > low;
-  auto fast = [&](uint32_t q) { return FastPixel(static_cast<uint16_t>(rising ? q : 65535 - q), w); };
+  auto fast = [&](uint32_t q) { return formula(static_cast<uint16_t>(rising ? q : 65535 - q)); };
   auto exact = [&](uint32_t q) { return WindowPixelLiteral(static_cast<uint16_t>(rising ? q : 65535 - q), low, high); };
   uint32_t from = 0;
   for (int level = 1; level <= 255; ++level) {
@@ -64,6 +83,27 @@ bool FastWindowIsExact(const FastWindow& w, double low, double high) {
 
 void ApplyFastScalar(const uint16_t* pixels, size_t count, const FastWindow& w, uint8_t* out) {
   for (size_t i = 0; i < count; ++i) out[i] = FastPixel(pixels[i], w);
+}
+
+void ApplyFixedScalar(const uint16_t* pixels, size_t count, const FixedWindow& w, uint8_t* out) {
+  for (size_t i = 0; i < count; ++i) out[i] = FixedPixel(pixels[i], w);
+}
+
+// The candidates for a window: the base on either side of low, the multiplier nearest
+// 2^16 * 256 / |high - low| and its neighbours. None when low is outside the pixel range or the
+// window is too narrow for a multiplier below 2^15.
+int FixedWindowCandidates(double low, double high, FixedWindow candidates[6]) {
+  const double width = std::fabs(high - low);
+  if (!(low >= 0.0 && low <= 65535.0) || !(width > 0.0)) return 0;
+  const double nearest = std::nearbyint(0x1p24 / width);
+  if (!(nearest >= 2.0 && nearest <= 32766.0)) return 0;
+  int n = 0;
+  for (double base : {std::floor(low), std::ceil(low)}) {
+    for (double multiplier : {nearest, nearest - 1.0, nearest + 1.0}) {
+      candidates[n++] = {static_cast<uint16_t>(base), static_cast<uint16_t>(multiplier), high < low};
+    }
+  }
+  return n;
 }
 
 #ifdef WINDOW8_X86
@@ -93,7 +133,41 @@ void ApplyFastSse2(const uint16_t* pixels, size_t count, const FastWindow& w, ui
   ApplyFastScalar(pixels + i, count - i, w, out + i);
 }
 
+template <bool kFalling>
+void ApplyFixedSse2(const uint16_t* pixels, size_t count, const FixedWindow& w, uint8_t* out) {
+  const __m128i base = _mm_set1_epi16(static_cast<int16_t>(w.base));
+  const __m128i multiplier = _mm_set1_epi16(static_cast<int16_t>(w.multiplier));
+  size_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i + 8));
+    a = kFalling ? _mm_subs_epu16(base, a) : _mm_subs_epu16(a, base);
+    b = kFalling ? _mm_subs_epu16(base, b) : _mm_subs_epu16(b, base);
+    const __m128i bytes = _mm_packus_epi16(_mm_mulhi_epu16(a, multiplier), _mm_mulhi_epu16(b, multiplier));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+  }
+  ApplyFixedScalar(pixels + i, count - i, w, out + i);
+}
+
 // The same with AVX2 where the processor has it: the values are identical, only wider.
+template <bool kFalling>
+__attribute__((target("avx2"))) void ApplyFixedAvx2(const uint16_t* pixels, size_t count, const FixedWindow& w,
+                                                    uint8_t* out) {
+  const __m256i base = _mm256_set1_epi16(static_cast<int16_t>(w.base));
+  const __m256i multiplier = _mm256_set1_epi16(static_cast<int16_t>(w.multiplier));
+  size_t i = 0;
+  for (; i + 32 <= count; i += 32) {
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i));
+    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i + 16));
+    a = kFalling ? _mm256_subs_epu16(base, a) : _mm256_subs_epu16(a, base);
+    b = kFalling ? _mm256_subs_epu16(base, b) : _mm256_subs_epu16(b, base);
+    // The pack works on each 128-bit half: the quarters come out as a0 b0 a1 b1.
+    const __m256i bytes = _mm256_packus_epi16(_mm256_mulhi_epu16(a, multiplier), _mm256_mulhi_epu16(b, multiplier));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permute4x64_epi64(bytes, _MM_SHUFFLE(3, 1, 2, 0)));
+  }
+  ApplyFixedSse2<kFalling>(pixels + i, count - i, w, out + i);
+}
+
 template <bool kDivide>
 __attribute__((target("avx2"))) inline __m256i FastAvx2(__m128i eightPixels, __m256 low, __m256 factor) {
   __m256 x = _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(eightPixels)), low);
@@ -124,6 +198,16 @@ bool ProcessorHasAvx2() {
   return has;
 }
 #endif
+
+void ApplyFixed(const uint16_t* pixels, size_t count, const FixedWindow& w, uint8_t* out) {
+#ifdef WINDOW8_X86
+  if (ProcessorHasAvx2())
+    return w.falling ? ApplyFixedAvx2<true>(pixels, count, w, out) : ApplyFixedAvx2<false>(pixels, count, w, out);
+  return w.falling ? ApplyFixedSse2<true>(pixels, count, w, out) : ApplyFixedSse2<false>(pixels, count, w, out);
+#else
+  ApplyFixedScalar(pixels, count, w, out);
+#endif
+}
 
 void ApplyFast(const uint16_t* pixels, size_t count, const FastWindow& w, uint8_t* out) {
 #ifdef WINDOW8_X86
@@ -177,12 +261,20 @@ void WindowPixels(const uint16_t* pixels, size_t count, double low, double high,
     ApplyThreshold(pixels, count, static_cast<uint16_t>(std::ceil(low)), out);
     return;
   }
+  FixedWindow fixed[6];
+  const int fixedCount = FixedWindowCandidates(low, high, fixed);
+  for (int i = 0; i < fixedCount; ++i) {
+    const FixedWindow& w = fixed[i];
+    if (WindowFormulaIsExact([&w](uint16_t p) { return FixedPixel(p, w); }, low, high))
+      return ApplyFixed(pixels, count, w, out);
+  }
   const double width = high - low;
   const FastWindow candidates[] = {
       {static_cast<float>(low), static_cast<float>(256.0 / width), false},
       {static_cast<float>(low), static_cast<float>(width), true},
   };
   for (const FastWindow& w : candidates)
-    if (FastWindowIsExact(w, low, high)) return ApplyFast(pixels, count, w, out);
+    if (WindowFormulaIsExact([&w](uint16_t p) { return FastPixel(p, w); }, low, high))
+      return ApplyFast(pixels, count, w, out);
   ApplyRuleTable(pixels, count, low, high, out);
 }
