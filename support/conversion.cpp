@@ -161,16 +161,34 @@ __attribute__((noinline)) void MapWords(unsigned char* data, size_t count, const
   }
 }
 
+// ---------------------------------------------------------------- small integers widened with SSE2
+
+// A 1- or 2-byte integer kind as 16-bit lanes (1-byte sources) or 32-bit lanes, sign- or
+// zero-extended after the source's signedness.
+// (The extension bytes are built whole, from a comparison or shift, rather than left to an
+// arithmetic shift of half-filled lanes: that form let the compiler chain every iteration to
+// the previous one through a scratch register.)
+template <typename S>
+inline void WidenBytesToWords(__m128i bytes, __m128i words[2]) {
+  const __m128i extension =
+      std::is_signed_v<S> ? _mm_cmpgt_epi8(_mm_setzero_si128(), bytes) : _mm_setzero_si128();
+  words[0] = _mm_unpacklo_epi8(bytes, extension);
+  words[1] = _mm_unpackhi_epi8(bytes, extension);
+}
+
+template <bool kSigned>
+inline void WidenWordsToInt32(__m128i words, __m128i* low, __m128i* high) {
+  const __m128i extension = kSigned ? _mm_srai_epi16(words, 15) : _mm_setzero_si128();
+  *low = _mm_unpacklo_epi16(words, extension);
+  *high = _mm_unpackhi_epi16(words, extension);
+}
+
 // ---------------------------------------------------------------- SSE2: groups of four elements
 
 namespace sse2 {
 
 inline constexpr size_t kGroup = 4;
 inline constexpr size_t kAlignment = 16;  // bytes of a vector
-// 1- and 2-byte integers into floating point sixteen at a time (see the kernels).
-inline constexpr bool kWideningIntoFloatingPoint = true;
-// 8-byte floats into 4-byte unsigned integers: one at a time on x86-64 (see the kernels).
-inline constexpr bool kScalarDoubleToUInt32 = true;
 
 using Doubles = __m128d;  // half a group
 using Floats = __m128;
@@ -289,7 +307,8 @@ inline Floats Int32ToFloats(Int32s lanes) {
 inline Int32s TruncateLanes(const GroupDoubles& g) {
   return _mm_unpacklo_epi64(_mm_cvttpd_epi32(g.low), _mm_cvttpd_epi32(g.high));
 }
-inline Int32s TruncateFloatLanes(Floats f) { return _mm_cvttps_epi32(f); }
+// (Floating point into integers takes the layer's own loops below; the kernels still name these.)
+[[maybe_unused]] inline Int32s TruncateFloatLanes(Floats f) { return _mm_cvttps_epi32(f); }
 
 // A group of integer elements as doubles (exact), and a group of doubles truncated into
 // integer elements other than 4-byte unsigned ones.
@@ -318,12 +337,222 @@ inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
 }
 
 // The same from floats.
-inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
+[[maybe_unused]] inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
   const __m128 upper = _mm_and_ps(_mm_cmpge_ps(f, _mm_set1_ps(0x1p31f)), _mm_set1_ps(0x1p31f));
   const __m128i truncated = _mm_cvttps_epi32(_mm_sub_ps(f, upper));
   if (_mm_movemask_epi8(_mm_cmpeq_epi32(truncated, _mm_set1_epi32(INT32_MIN))) != 0) return false;
   *lanes = _mm_xor_si128(truncated, _mm_cvttps_epi32(upper));
   return true;
+}
+
+// ---------------------------------------------------------------- SSE2: the layer's own loops
+
+// Floating point into integers eight at a time, and integers into floating point sixteen at a
+// time: with only SSE2 these do better than groups of four.
+namespace own {
+
+// The x86 truncating conversions (cvttpd2dq, cvttps2dq) give INT32_MIN for NaN and for values
+// whose truncation lies outside int32: exactly the intermediate of the element rule, so these
+// loops need no range test except for 4-byte unsigned destinations.
+
+// Eight int32 lanes from eight elements of a floating-point kind.
+struct EightLanes {
+  __m128i low, high;
+};
+
+inline __m128i TruncateFourDoubles(const unsigned char* p) {
+  const __m128i first = _mm_cvttpd_epi32(_mm_loadu_pd(reinterpret_cast<const double*>(p)));
+  const __m128i second = _mm_cvttpd_epi32(_mm_loadu_pd(reinterpret_cast<const double*>(p + 16)));
+  return _mm_unpacklo_epi64(first, second);
+}
+
+template <typename F>
+inline EightLanes TruncateEight(const unsigned char* p) {
+  if constexpr (std::is_same_v<F, double>) {
+    return {TruncateFourDoubles(p), TruncateFourDoubles(p + 32)};
+  } else {
+    return {_mm_cvttps_epi32(_mm_loadu_ps(reinterpret_cast<const float*>(p))),
+            _mm_cvttps_epi32(_mm_loadu_ps(reinterpret_cast<const float*>(p + 16)))};
+  }
+}
+
+// 4-byte unsigned destinations take the low 32 bits of a 64-bit truncation. For values from
+// just above -2^31 - 1 up to 2^32 these are found in 32 bits: values of 2^31 and more are
+// truncated after subtracting 2^31 (exact, and still positive, so truncation is still floor)
+// and get the top bit back. Everything else (and the value -2^31 itself) gives INT32_MIN in
+// that truncation; four elements at a time, false when one of them did, and the caller
+// converts those four one by one.
+inline bool HasInt32Min(__m128i lanes) {
+  return _mm_movemask_epi8(_mm_cmpeq_epi32(lanes, _mm_set1_epi32(INT32_MIN))) != 0;
+}
+
+inline bool TruncateFourToUInt32(const unsigned char* p, double, __m128i* lanes) {
+  const __m128d x0 = _mm_loadu_pd(reinterpret_cast<const double*>(p));
+  const __m128d x1 = _mm_loadu_pd(reinterpret_cast<const double*>(p + 16));
+  const __m128d half = _mm_set1_pd(0x1p31);
+  const __m128d upper0 = _mm_cmpge_pd(x0, half), upper1 = _mm_cmpge_pd(x1, half);
+  const __m128i truncated = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_sub_pd(x0, _mm_and_pd(upper0, half))),
+                                               _mm_cvttpd_epi32(_mm_sub_pd(x1, _mm_and_pd(upper1, half))));
+  if (HasInt32Min(truncated)) return false;
+  // The low halves of the four 64-bit masks, as 32-bit lanes: where to put the top bit back.
+  const __m128 upper = _mm_shuffle_ps(_mm_castpd_ps(upper0), _mm_castpd_ps(upper1), _MM_SHUFFLE(2, 0, 2, 0));
+  *lanes = _mm_xor_si128(truncated, _mm_and_si128(_mm_castps_si128(upper), _mm_set1_epi32(INT32_MIN)));
+  return true;
+}
+
+inline bool TruncateFourToUInt32(const unsigned char* p, float, __m128i* lanes) {
+  const __m128 x = _mm_loadu_ps(reinterpret_cast<const float*>(p));
+  const __m128 half = _mm_set1_ps(0x1p31f);
+  const __m128 upper = _mm_cmpge_ps(x, half);
+  const __m128i truncated = _mm_cvttps_epi32(_mm_sub_ps(x, _mm_and_ps(upper, half)));
+  if (HasInt32Min(truncated)) return false;
+  *lanes = _mm_xor_si128(truncated, _mm_and_si128(_mm_castps_si128(upper), _mm_set1_epi32(INT32_MIN)));
+  return true;
+}
+
+// Converts the leading multiple of eight elements of a floating-point run into an integer kind
+// and returns how many it did. Each group of elements is loaded before its results are stored,
+// so source and destination may also be the same address when the widths are equal.
+template <typename S, typename D>
+inline size_t FloatToIntegerPrefix(const unsigned char* source, unsigned char* destination, size_t count) {
+  const size_t whole = count - count % 8;
+  for (size_t i = 0; i < whole; i += 8) {
+    const unsigned char* in = source + i * sizeof(S);
+    unsigned char* out = destination + i * sizeof(D);
+#if defined(__x86_64__)
+    if constexpr (std::is_same_v<D, uint32_t> && std::is_same_v<S, double>) {
+      // On x86-64 one at a time through the 64-bit truncation, which gives INT64_MIN for NaN
+      // and out of range itself: faster than the four-wide work on two-double vectors.
+      for (size_t k = 0; k < 8; ++k) {
+        const int64_t wide = _mm_cvttsd_si64(_mm_load_sd(reinterpret_cast<const double*>(in + k * 8)));
+        Store<uint32_t>(out + k * 4, static_cast<uint32_t>(wide));
+      }
+      continue;
+    }
+#endif
+    if constexpr (std::is_same_v<D, uint32_t>) {
+      for (size_t half = 0; half < 8; half += 4) {
+        __m128i lanes;
+        if (TruncateFourToUInt32(in + half * sizeof(S), S{}, &lanes)) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out + half * 4), lanes);
+        } else {
+          for (size_t k = half; k < half + 4; ++k)
+            Store<D>(out + k * 4, ConvertElement<S, D>(Load<S>(in + k * sizeof(S))));
+        }
+      }
+    } else {
+      EightLanes lanes = TruncateEight<S>(in);
+      if constexpr (sizeof(D) == 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), lanes.low);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), lanes.high);
+      } else if constexpr (sizeof(D) == 2) {
+        // The low 16-bit halves of the eight lanes, in order: three rounds of interleaving
+        // the halves gather them (the compiler's own choice for such a narrowing).
+        const __m128i mixed0 = _mm_unpacklo_epi16(lanes.low, lanes.high);
+        const __m128i mixed1 = _mm_unpackhi_epi16(lanes.low, lanes.high);
+        const __m128i even = _mm_unpacklo_epi16(mixed0, mixed1);
+        const __m128i odd = _mm_unpackhi_epi16(mixed0, mixed1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(even, odd));
+      } else {
+        // Low 8 bits, which the two saturating packs keep unchanged.
+        const __m128i byteMask = _mm_set1_epi32(0xFF);
+        const __m128i words = _mm_packs_epi32(_mm_and_si128(lanes.low, byteMask), _mm_and_si128(lanes.high, byteMask));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
+      }
+    }
+  }
+  return whole;
+}
+
+
+// Sixteen elements of an integer kind as four vectors of 32-bit lanes (4-byte kinds as they are).
+template <typename S>
+inline void WidenSixteen(const unsigned char* p, __m128i lanes[4]) {
+  if constexpr (sizeof(S) == 1) {
+    __m128i words[2];
+    WidenBytesToWords<S>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), words);
+    WidenWordsToInt32<std::is_signed_v<S>>(words[0], &lanes[0], &lanes[1]);
+    WidenWordsToInt32<std::is_signed_v<S>>(words[1], &lanes[2], &lanes[3]);
+  } else if constexpr (sizeof(S) == 2) {
+    WidenWordsToInt32<std::is_signed_v<S>>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), &lanes[0], &lanes[1]);
+    WidenWordsToInt32<std::is_signed_v<S>>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), &lanes[2],
+                                          &lanes[3]);
+  } else {
+    for (int q = 0; q < 4; ++q) lanes[q] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q));
+  }
+}
+
+// Four 32-bit lanes of source kind S as floats: one rounding each. Unsigned 32-bit lanes are
+// split into their 16-bit halves, which convert exactly; the only rounding is in the sum.
+template <typename S>
+inline __m128 LanesToFloats(__m128i lanes) {
+  if constexpr (std::is_same_v<S, uint32_t>) {
+    const __m128 high = _mm_cvtepi32_ps(_mm_srli_epi32(lanes, 16));
+    const __m128 low = _mm_cvtepi32_ps(_mm_and_si128(lanes, _mm_set1_epi32(0xFFFF)));
+    return _mm_add_ps(_mm_mul_ps(high, _mm_set1_ps(65536.0f)), low);
+  } else {
+    return _mm_cvtepi32_ps(lanes);
+  }
+}
+
+// Four 32-bit lanes of source kind S as doubles (exact). Unsigned 32-bit lanes are converted
+// with their top bit flipped, which subtracts 2^31, and 2^31 is added back.
+template <typename S>
+inline void LanesToDoubles(__m128i lanes, __m128d* low, __m128d* high) {
+  if constexpr (std::is_same_v<S, uint32_t>) {
+    const __m128i biased = _mm_xor_si128(lanes, _mm_set1_epi32(INT32_MIN));
+    const __m128d bias = _mm_set1_pd(0x1p31);
+    *low = _mm_add_pd(_mm_cvtepi32_pd(biased), bias);
+    *high = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(biased, _MM_SHUFFLE(3, 2, 3, 2))), bias);
+  } else {
+    *low = _mm_cvtepi32_pd(lanes);
+    *high = _mm_cvtepi32_pd(_mm_shuffle_epi32(lanes, _MM_SHUFFLE(3, 2, 3, 2)));
+  }
+}
+
+// Integers into floating point, sixteen at a time.
+template <typename S, typename D>
+inline size_t IntegerToFloatingPrefix(const unsigned char* source, unsigned char* destination, size_t count) {
+  const size_t whole = count - count % 16;
+  for (size_t i = 0; i < whole; i += 16) {
+    const unsigned char* in = source + i * sizeof(S);
+    unsigned char* out = destination + i * sizeof(D);
+    __m128i lanes[4];
+    WidenSixteen<S>(in, lanes);
+    for (int q = 0; q < 4; ++q) {
+      unsigned char* o = out + q * 4 * sizeof(D);
+      if constexpr (std::is_same_v<D, float>) {
+        _mm_storeu_ps(reinterpret_cast<float*>(o), LanesToFloats<S>(lanes[q]));
+      } else {
+        __m128d low, high;
+        LanesToDoubles<S>(lanes[q], &low, &high);
+        _mm_storeu_pd(reinterpret_cast<double*>(o), low);
+        _mm_storeu_pd(reinterpret_cast<double*>(o + 16), high);
+      }
+    }
+  }
+  return whole;
+}
+
+}  // namespace own
+
+// Between floating point and integers the loops above; between the two floating-point kinds
+// none (the compiler's own loop does as well).
+template <typename S, typename D>
+constexpr bool HasOwnPrefix() {
+  return std::is_floating_point_v<S> || std::is_floating_point_v<D>;
+}
+
+template <typename S, typename D>
+inline size_t OwnPrefix(const unsigned char* source, unsigned char* destination, size_t count) {
+  if constexpr (std::is_floating_point_v<S> && std::is_integral_v<D>) {
+    return own::FloatToIntegerPrefix<S, D>(source, destination, count);
+  } else if constexpr (std::is_integral_v<S> && std::is_floating_point_v<D>) {
+    return own::IntegerToFloatingPrefix<S, D>(source, destination, count);
+  } else {
+    (void)source, (void)destination, (void)count;
+    return 0;
+  }
 }
 
 #include "support/conversion_kernels.inc"
@@ -349,8 +578,16 @@ namespace avx2 {
 
 inline constexpr size_t kGroup = 8;
 inline constexpr size_t kAlignment = 32;
-inline constexpr bool kWideningIntoFloatingPoint = false;
-inline constexpr bool kScalarDoubleToUInt32 = false;
+
+// No loops of its own: the groups do best.
+template <typename S, typename D>
+constexpr bool HasOwnPrefix() {
+  return false;
+}
+template <typename S, typename D>
+inline size_t OwnPrefix(const unsigned char*, unsigned char*, size_t) {
+  return 0;
+}
 
 using Doubles = __m256d;  // half a group
 using Floats = __m256;
@@ -565,8 +802,8 @@ using avx2::GroupDoubles;
 using avx2::Int32s;
 using avx2::kAlignment;
 using avx2::kGroup;
-using avx2::kWideningIntoFloatingPoint;
-using avx2::kScalarDoubleToUInt32;
+using avx2::HasOwnPrefix;
+using avx2::OwnPrefix;
 
 using avx2::Add;
 using avx2::And;
