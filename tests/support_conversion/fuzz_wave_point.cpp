@@ -68,6 +68,9 @@ Expected Model(const std::vector<unsigned char>& block, int layout, const int32_
     if (k.typeCode == (type & ~1)) e.kind = &k;
   if (e.kind == nullptr) return {kErrUnknownNumberType};
   e.parts = (type & 1) ? 2 : 1;
+  // A point beyond the block's byte count is outside whatever the element size; checked first
+  // because the product of four sizes times the element size can leave even 128 bits.
+  if (point > static_cast<__int128>(block.size())) return {kErrPointOutsideWave};
   const __int128 start = dataOffset + point * e.parts * e.kind->bytes;
   if (start + e.parts * e.kind->bytes > static_cast<__int128>(block.size())) return {kErrPointOutsideWave};
   e.elementOffset = static_cast<size_t>(start);
