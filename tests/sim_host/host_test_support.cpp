@@ -7,6 +7,16 @@
 
 namespace hosttest {
 
+std::string Slurp(FILE* f) {
+  std::string text;
+  std::rewind(f);
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  std::fclose(f);
+  return text;
+}
+
 FakeObservations* FakeSeen() {
   void* library = dlopen(kFakeModule.c_str(), RTLD_NOW | RTLD_NOLOAD);
   if (library == nullptr) return nullptr;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@ namespace hosttest {
 inline const std::string kFakeModule = FAKE_MODULE_PATH;
 inline const std::string kNoMainModule = NO_MAIN_PATH;
 inline const std::string kFakeDir = FAKE_DIR;
+
+// Everything written to a temporary file, read from its start; the file is closed.
+std::string Slurp(FILE* f);
 
 // The fake module's observations, or null if it is not loaded.
 FakeObservations* FakeSeen();

@@ -133,15 +133,7 @@ class ScriptRun : public HostFixture {
     r.err = Slurp(err);
     return r;
   }
-  static std::string Slurp(FILE* f) {
-    std::string text;
-    std::rewind(f);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-    return text;
-  }
+  static std::string Slurp(FILE* f) { return hosttest::Slurp(f); }
   void SetUp() override {
     HostFixture::SetUp();
     outDir_ = std::filesystem::temp_directory_path() / ("quorsim_script_test_" + std::to_string(::getpid()));

@@ -19,15 +19,7 @@ namespace {
 
 using namespace quorsim;
 
-std::string Slurp(FILE* f) {
-  std::string text;
-  std::rewind(f);
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
+using hosttest::Slurp;
 
 size_t Occurrences(const std::string& text, const std::string& part) {
   size_t count = 0;
