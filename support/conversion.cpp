@@ -137,6 +137,16 @@ inline double RoundHalfAwayInline(double x) {
   return magnitude < kIntegral ? withSign : x;
 }
 
+// How many elements come before the first address of a run aligned to kBytes (none when the
+// run is not aligned to its own element size): vector accesses that straddle cache lines cost
+// more than a few elements done first.
+template <typename T, size_t kBytes>
+inline size_t ElementsBeforeBoundary(const unsigned char* run, size_t count) {
+  const uintptr_t address = reinterpret_cast<uintptr_t>(run);
+  if (address % sizeof(T) != 0) return 0;
+  return std::min(count, (kBytes - address % kBytes) % kBytes / sizeof(T));
+}
+
 // The steps of one ScaleClipRound or OffsetAndScale call, decided before the data is touched.
 struct TransformSteps {
   double offset, scale, low, high;
@@ -555,7 +565,10 @@ inline size_t OwnPrefix(const unsigned char* source, unsigned char* destination,
   }
 }
 
+inline constexpr bool kWordTable = true;  // the table's lookups beat four lanes of doubles
+
 #include "support/conversion_kernels.inc"
+#include "support/transform_kernels.inc"
 
 }  // namespace sse2
 
@@ -772,7 +785,10 @@ inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
   return true;
 }
 
+inline constexpr bool kWordTable = true;
+
 #include "support/conversion_kernels.inc"
+#include "support/transform_kernels.inc"
 
 }  // namespace avx2
 
@@ -876,6 +892,127 @@ inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
 
 }  // namespace avx512
 
+// ---------------------------------------------------------------- AVX-512 at full width: the in-place transforms
+
+// The transforms are bound by the arithmetic on doubles, not by memory: 512-bit vectors halve
+// the instructions per element. A group is sixteen elements, two vectors of eight doubles.
+namespace avx512wide {
+
+inline constexpr size_t kGroup = 16;
+inline constexpr size_t kAlignment = 64;
+// Two-byte elements are converted directly: looking them up in a table of 65,536 values goes
+// to the second-level cache for every element of random data and is slower than the vectors.
+inline constexpr bool kWordTable = false;
+
+using Doubles = __m512d;  // half a group
+using Int32s = __m512i;   // a group of 32-bit integers
+struct GroupDoubles {
+  Doubles low, high;
+};
+
+inline Doubles Splat(double x) { return _mm512_set1_pd(x); }
+inline Doubles Add(Doubles a, Doubles b) { return _mm512_add_pd(a, b); }
+inline Doubles Mul(Doubles a, Doubles b) { return _mm512_mul_pd(a, b); }
+inline Doubles And(Doubles a, Doubles b) { return _mm512_and_pd(a, b); }
+inline Doubles Or(Doubles a, Doubles b) { return _mm512_or_pd(a, b); }
+// As in the narrower layers: vmaxpd and vminpd give their second operand when the comparison
+// fails, so NaN and signed zeros come out as the conditions say.
+inline Doubles RaiseTo(Doubles low, Doubles x) { return _mm512_max_pd(low, x); }
+inline Doubles LowerTo(Doubles high, Doubles x) { return _mm512_min_pd(high, x); }
+
+// The AVX2 layer's RoundHalfAwayLanes eight at a time, with masks for its comparisons.
+template <bool kKeepNaNBits>
+inline Doubles RoundHalfAwayLanes(Doubles x) {
+  const __mmask8 negative = _mm512_cmp_pd_mask(x, Splat(0.0), _CMP_LT_OQ);
+  const Doubles away = _mm512_mask_mov_pd(Splat(0.49999999999999994), negative, Splat(-0.49999999999999994));
+  const Doubles rounded = _mm512_roundscale_pd(Add(x, away), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  if constexpr (kKeepNaNBits) {
+    const __mmask8 small = _mm512_cmp_pd_mask(_mm512_abs_pd(x), Splat(0x1p52), _CMP_LT_OQ);
+    return _mm512_mask_mov_pd(x, small, rounded);
+  } else {
+    return rounded;
+  }
+}
+
+inline GroupDoubles LoadDoubles(const unsigned char* p) {
+  return {_mm512_loadu_pd(p), _mm512_loadu_pd(p + 64)};
+}
+inline void StoreDoubles(unsigned char* p, const GroupDoubles& g) {
+  _mm512_storeu_pd(p, g.low);
+  _mm512_storeu_pd(p + 64, g.high);
+}
+inline GroupDoubles LoadFloatsAsDoubles(const unsigned char* p) {
+  return {_mm512_cvtps_pd(_mm256_loadu_ps(reinterpret_cast<const float*>(p))),
+          _mm512_cvtps_pd(_mm256_loadu_ps(reinterpret_cast<const float*>(p + 32)))};
+}
+inline void StoreDoublesAsFloats(unsigned char* p, const GroupDoubles& g) {
+  _mm256_storeu_ps(reinterpret_cast<float*>(p), _mm512_cvtpd_ps(g.low));
+  _mm256_storeu_ps(reinterpret_cast<float*>(p + 32), _mm512_cvtpd_ps(g.high));
+}
+
+// A group of integer elements as doubles (exact): 1- and 2-byte kinds widened to one vector of
+// 32-bit lanes after their signedness, 4-byte kinds converted half by half.
+template <typename T>
+inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
+  if constexpr (sizeof(T) == 4) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    if constexpr (std::is_same_v<T, uint32_t>) {
+      return {_mm512_cvtepu32_pd(low), _mm512_cvtepu32_pd(high)};
+    } else {
+      return {_mm512_cvtepi32_pd(low), _mm512_cvtepi32_pd(high)};
+    }
+  } else {
+    __m512i lanes;
+    if constexpr (sizeof(T) == 1) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      lanes = std::is_signed_v<T> ? _mm512_cvtepi8_epi32(bytes) : _mm512_cvtepu8_epi32(bytes);
+    } else {
+      const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+      lanes = std::is_signed_v<T> ? _mm512_cvtepi16_epi32(words) : _mm512_cvtepu16_epi32(words);
+    }
+    return {_mm512_cvtepi32_pd(_mm512_castsi512_si256(lanes)), _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(lanes, 1))};
+  }
+}
+
+// A group of doubles truncated into integer elements other than 4-byte unsigned ones: the
+// 32-bit truncation gives INT32_MIN for NaN and out of range, the rule's intermediate, and the
+// narrowing moves keep the low-order bytes of each lane.
+template <typename T>
+inline void StoreTruncated(unsigned char* p, const GroupDoubles& g) {
+  const __m256i low = _mm512_cvttpd_epi32(g.low), high = _mm512_cvttpd_epi32(g.high);
+  if constexpr (sizeof(T) == 4) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), low);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), high);
+  } else {
+    const __m512i lanes = _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+    if constexpr (sizeof(T) == 1) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm512_cvtepi32_epi8(lanes));
+    } else {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_cvtepi32_epi16(lanes));
+    }
+  }
+}
+
+// 4-byte unsigned elements: the low 32 bits of the 64-bit truncation, which gives INT64_MIN
+// for NaN and out of range itself (the rule's intermediate). Never refuses a group.
+inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
+  *lanes = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi64_epi32(_mm512_cvttpd_epi64(g.low))),
+                              _mm512_cvtepi64_epi32(_mm512_cvttpd_epi64(g.high)), 1);
+  return true;
+}
+
+// The transforms store 32-bit lanes only for 4-byte unsigned elements.
+template <typename T>
+inline void StoreFromInt32(unsigned char* p, Int32s lanes) {
+  static_assert(sizeof(T) == 4, "only 4-byte lanes are stored whole");
+  _mm512_storeu_si512(p, lanes);
+}
+
+#include "support/transform_kernels.inc"
+
+}  // namespace avx512wide
+
 #if defined(__clang__)
 #pragma clang attribute pop
 #else
@@ -932,7 +1069,7 @@ void TransformElements(int32_t numberType, unsigned char* data, size_t count, co
   switch (ConversionInstructionSet()) {
     case kConversionSse2: return sse2::TransformElements(numberType, data, count, steps);
     case kConversionAvx2: return avx2::TransformElements(numberType, data, count, steps);
-    default: return avx512::TransformElements(numberType, data, count, steps);
+    default: return avx512wide::TransformElements(numberType, data, count, steps);
   }
 }
 
