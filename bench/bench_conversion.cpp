@@ -1,6 +1,9 @@
 // ConvertElements for all 64 (source kind, destination kind) pairs on 1M elements, in separate
 // buffers and in place, beside memcpy of the larger side as the floor; and the in-place
-// transforms ScaleClipRound (all three steps on) and OffsetAndScale for every real type.
+// transforms ScaleClipRound (all three steps on) and OffsetAndScale for every real type, on 1M
+// elements and on 32M, beside memcpy of as many elements. 1M elements of any kind stay in the
+// second- and third-level caches, so memcpy there runs at the caches' speed; 32M elements
+// (64 MB and more) are beyond them, and memcpy runs at the speed of memory.
 // bench/run_conversion.sh puts the results beside numpy's in one table.
 //
 // Every call is timed on its own with the steady clock, and each benchmark reports its fastest
@@ -16,6 +19,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <vector>
@@ -25,6 +29,7 @@
 namespace {
 
 constexpr size_t kElements = size_t{1} << 20;
+constexpr size_t kElementsBeyondCaches = size_t{1} << 25;
 
 struct Kind {
   int32_t bytes, format, typeCode;
@@ -35,11 +40,11 @@ constexpr Kind kKinds[8] = {{4, 3, 2},  {8, 3, 4},  {1, 1, 8},  {2, 1, 16},
 
 // Source data of a kind: integers with random bits, floating point uniform in +-1e5 (so most
 // values also fit the integer kinds, as they would in practice). Made once per kind.
-std::vector<unsigned char> MakeSourceData(const Kind& k) {
+std::vector<unsigned char> MakeSourceData(const Kind& k, size_t elements) {
   std::mt19937_64 rng(42 + k.typeCode);
-  std::vector<unsigned char> bytes(kElements * k.bytes);
+  std::vector<unsigned char> bytes(elements * k.bytes);
   std::uniform_real_distribution<double> values(-1e5, 1e5);
-  for (size_t i = 0; i < kElements; ++i) {
+  for (size_t i = 0; i < elements; ++i) {
     unsigned char* p = bytes.data() + i * k.bytes;
     if (k.format == 3) {
       const double x = values(rng);
@@ -60,7 +65,7 @@ std::vector<unsigned char> MakeSourceData(const Kind& k) {
 const std::vector<unsigned char>& SourceData(const Kind& k) {
   static std::vector<unsigned char> made[8];
   std::vector<unsigned char>& data = made[&k - kKinds];
-  if (data.empty()) data = MakeSourceData(k);
+  if (data.empty()) data = MakeSourceData(k, kElements);
   return data;
 }
 
@@ -77,10 +82,11 @@ double TimedCall(const Call& call) {
 
 // The fastest of the calls seen, as nanoseconds per element.
 struct Fastest {
+  size_t elements = kElements;
   double seconds = std::numeric_limits<double>::infinity();
   void Add(double s) { seconds = std::min(seconds, s); }
   benchmark::Counter NanosecondsPerElement() const {
-    return benchmark::Counter(seconds * 1e9 / static_cast<double>(kElements));
+    return benchmark::Counter(seconds * 1e9 / static_cast<double>(elements));
   }
 };
 
@@ -124,11 +130,12 @@ void BM_ConvertInPlace(benchmark::State& state) {
   state.counters["back"] = back.NanosecondsPerElement();
 }
 
-// The floor: copying the larger side's bytes.
+// The floor: copying the larger side's bytes (of the second argument's number of elements).
 void BM_Memcpy(benchmark::State& state) {
   const size_t width = static_cast<size_t>(state.range(0));
-  std::vector<unsigned char> source(kElements * width, 1), destination(kElements * width);
-  Fastest fastest;
+  const size_t elements = static_cast<size_t>(state.range(1));
+  std::vector<unsigned char> source(elements * width, 1), destination(elements * width);
+  Fastest fastest{elements};
   for (auto _ : state) {
     const double seconds = TimedCall([&] { std::memcpy(destination.data(), source.data(), source.size()); });
     fastest.Add(seconds);
@@ -137,16 +144,22 @@ void BM_Memcpy(benchmark::State& state) {
   state.counters["ns"] = fastest.NanosecondsPerElement();
 }
 
+// The data of a transform benchmark: its kind's source data on 1M elements, made afresh on 32M.
+std::vector<unsigned char> TransformData(const Kind& k, size_t elements) {
+  return elements == kElements ? SourceData(k) : MakeSourceData(k, elements);
+}
+
 // Offset, scale, clipping to explicit limits and rounding, all on; each call works on what the
 // call before left (the kernels take the same time whatever the values).
 void BM_ScaleClipRound(benchmark::State& state) {
   const Kind& k = kKinds[state.range(0)];
-  std::vector<unsigned char> data = SourceData(k);
+  const size_t elements = static_cast<size_t>(state.range(1));
+  std::vector<unsigned char> data = TransformData(k, elements);
   const bool isUnsigned = k.format == 2;
-  Fastest fastest;
+  Fastest fastest{elements};
   for (auto _ : state) {
     const double seconds = TimedCall([&] {
-      ScaleClipRound(k.typeCode, data.data(), static_cast<int32_t>(kElements), 0.5, 1.5, isUnsigned ? 10.0 : -100.0,
+      ScaleClipRound(k.typeCode, data.data(), static_cast<int32_t>(elements), 0.5, 1.5, isUnsigned ? 10.0 : -100.0,
                      isUnsigned ? 200.0 : 100.0, 1);
     });
     fastest.Add(seconds);
@@ -157,12 +170,13 @@ void BM_ScaleClipRound(benchmark::State& state) {
 
 void BM_OffsetAndScale(benchmark::State& state) {
   const Kind& k = kKinds[state.range(0)];
-  std::vector<unsigned char> data = SourceData(k);
+  const size_t elements = static_cast<size_t>(state.range(1));
+  std::vector<unsigned char> data = TransformData(k, elements);
   const double offset = 0.25, scale = 0.999;
-  Fastest fastest;
+  Fastest fastest{elements};
   for (auto _ : state) {
     const double seconds =
-        TimedCall([&] { OffsetAndScale(k.typeCode, data.data(), &offset, &scale, static_cast<int32_t>(kElements)); });
+        TimedCall([&] { OffsetAndScale(k.typeCode, data.data(), &offset, &scale, static_cast<int32_t>(elements)); });
     fastest.Add(seconds);
     state.SetIterationTime(seconds);
   }
@@ -182,9 +196,17 @@ void UnorderedPairs(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Convert)->Apply(AllPairs)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ConvertInPlace)->Apply(UnorderedPairs)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Memcpy)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ScaleClipRound)->DenseRange(0, 7)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_OffsetAndScale)->DenseRange(0, 7)->UseManualTime()->Unit(benchmark::kMicrosecond);
+// Every kind (or element width) on both sizes.
+void KindsOnBothSizes(benchmark::internal::Benchmark* b, std::initializer_list<int64_t> kinds) {
+  for (const size_t elements : {kElements, kElementsBeyondCaches})
+    for (const int64_t kind : kinds) b->Args({kind, static_cast<int64_t>(elements)});
+}
+void Widths(benchmark::internal::Benchmark* b) { KindsOnBothSizes(b, {1, 2, 4, 8}); }
+void AllKinds(benchmark::internal::Benchmark* b) { KindsOnBothSizes(b, {0, 1, 2, 3, 4, 5, 6, 7}); }
+
+BENCHMARK(BM_Memcpy)->Apply(Widths)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScaleClipRound)->Apply(AllKinds)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OffsetAndScale)->Apply(AllKinds)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

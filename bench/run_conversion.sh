@@ -6,7 +6,9 @@
 # shared machine), over three rounds that each run our side and then numpy's, so that a busy
 # spell of the machine does not fall on one side only; the in-place conversions are timed there
 # and back on one buffer, without refills. The ratios are throughputs, so ours/numpy >= 1 means
-# at least numpy's speed and ours/floor 1 means memcpy speed. Takes about a minute.
+# at least numpy's speed and ours/floor 1 means memcpy speed. A second table has the transforms
+# on 32M elements, beyond the caches, beside memcpy of as many: there the floor is memory's
+# speed, where on 1M elements it is the caches'. Takes about a minute and a half.
 #   bench/run_conversion.sh [build dir of the bench preset] [rounds]     (default build/bench, 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,8 +44,10 @@ for round in range(1, rounds + 1):
         key = tuple(f[:-1] if f[0] == "convert" or f[0] == "offsetandscale" else f[:2])
         keep_fastest(npy, key, float(f[3] if f[0] == "convert" else f[2]))
 
-def floor(width):
-    return best[f"BM_Memcpy/{width}"]
+SMALL, LARGE = 1 << 20, 1 << 25  # elements: within the caches, and beyond them
+
+def floor(width, elements=SMALL):
+    return best[f"BM_Memcpy/{width}/{elements}"]
 
 rows, misses = [], []
 def add(name, mode, ours, theirs, width, moved):
@@ -61,10 +65,10 @@ for i, a in enumerate(KINDS):
         if a != b:  # the same kind in place is no work at all
             add(f"{a} -> {b}", "in place", best[f"BM_ConvertInPlace/{i}/{j}"], theirs, width, moved)
 for i, k in enumerate(KINDS):
-    add(f"ScaleClipRound {k}", "in place", best[f"BM_ScaleClipRound/{i}"], npy[("scaleclipround", k)],
+    add(f"ScaleClipRound {k}", "in place", best[f"BM_ScaleClipRound/{i}/{SMALL}"], npy[("scaleclipround", k)],
         WIDTH[k], 2 * WIDTH[k])
 for i, k in enumerate(KINDS):
-    add(f"OffsetAndScale {k}", "in place", best[f"BM_OffsetAndScale/{i}"], npy[("offsetandscale", k)],
+    add(f"OffsetAndScale {k}", "in place", best[f"BM_OffsetAndScale/{i}/{SMALL}"], npy[("offsetandscale", k)],
         WIDTH[k], 2 * WIDTH[k])
 
 print(f"{'pair':<26}{'mode':<10}{'ours ns/elt':>12}{'ours GB/s':>10}{'numpy ns/elt':>13}{'floor ns/elt':>13}"
@@ -75,4 +79,11 @@ same = [r for r in rows if r[0].split(" -> ")[0] == r[0].split(" -> ")[-1] and r
 print()
 print("same-kind copies at memcpy speed (ours/floor): " + ", ".join(f"{r[0].split()[0]} {r[7]:.2f}" for r in same))
 print("below numpy: " + ("; ".join(misses) if misses else "none"))
+print()
+print(f"the transforms on {LARGE >> 20}M elements, beyond the caches, beside memcpy of as many (the memory floor):")
+print(f"{'transform':<26}{'ours ns/elt':>12}{'ours GB/s':>10}{'floor ns/elt':>13}{'ours/floor':>11}")
+for name in ("ScaleClipRound", "OffsetAndScale"):
+    for i, k in enumerate(KINDS):
+        ours, fl = best[f"BM_{name}/{i}/{LARGE}"], floor(WIDTH[k], LARGE)
+        print(f"{name + ' ' + k:<26}{ours:12.3f}{2 * WIDTH[k] / ours:10.1f}{fl:13.3f}{fl / ours:11.2f}")
 PY

@@ -5,11 +5,13 @@
 // read and written with memcpy because wave data need not be aligned to its element size
 // (layout-0 data starts at byte 110 of the block).
 //
-// The kernels are in support/conversion_kernels.inc, compiled here three times over a small
-// vector layer: for SSE2, which every build of the module has, and for AVX2 and AVX-512, which
-// are used only when the processor has them (the DLL must load and run without them). AVX-512
-// adds the conversions of 4-byte unsigned integers and the byte permutes that map runs of
-// bytes through a table. Every variant gives the bits of the element rules below.
+// The conversion kernels are in support/conversion_kernels.inc and the in-place transforms in
+// support/transform_kernels.inc, compiled here over small vector layers: for SSE2, which every
+// build of the module has, and for AVX2 and AVX-512, which are used only when the processor
+// has them (the DLL must load and run without them). AVX-512 adds the conversions of 4-byte
+// unsigned integers and the byte permutes that map runs of bytes through a table; its
+// conversions use the 256-bit vectors of AVX2, its transforms 512-bit ones. Every variant
+// gives the bits of the element rules below.
 //
 // The float-to-integer rule selects in floating point before converting: a value whose
 // truncation lies outside the intermediate integer (or NaN, which fails every comparison) is
@@ -917,17 +919,17 @@ inline Doubles And(Doubles a, Doubles b) { return _mm512_and_pd(a, b); }
 inline Doubles Or(Doubles a, Doubles b) { return _mm512_or_pd(a, b); }
 // As in the narrower layers: vmaxpd and vminpd give their second operand when the comparison
 // fails, so NaN and signed zeros come out as the conditions say.
-inline Doubles RaiseTo(Doubles low, Doubles x) { return _mm512_max_pd(low, x); }
-inline Doubles LowerTo(Doubles high, Doubles x) { return _mm512_min_pd(high, x); }
+inline Doubles RaiseTo(Doubles low, Doubles x) { return _mm512_maskz_max_pd(0xFF, low, x); }
+inline Doubles LowerTo(Doubles high, Doubles x) { return _mm512_maskz_min_pd(0xFF, high, x); }
 
 // The AVX2 layer's RoundHalfAwayLanes eight at a time, with masks for its comparisons.
 template <bool kKeepNaNBits>
 inline Doubles RoundHalfAwayLanes(Doubles x) {
   const __mmask8 negative = _mm512_cmp_pd_mask(x, Splat(0.0), _CMP_LT_OQ);
   const Doubles away = _mm512_mask_mov_pd(Splat(0.49999999999999994), negative, Splat(-0.49999999999999994));
-  const Doubles rounded = _mm512_roundscale_pd(Add(x, away), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  const Doubles rounded = _mm512_maskz_roundscale_pd(0xFF, Add(x, away), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
   if constexpr (kKeepNaNBits) {
-    const __mmask8 small = _mm512_cmp_pd_mask(_mm512_abs_pd(x), Splat(0x1p52), _CMP_LT_OQ);
+    const __mmask8 small = _mm512_cmp_pd_mask(And(x, _mm512_castsi512_pd(_mm512_set1_epi64(INT64_MAX))), Splat(0x1p52), _CMP_LT_OQ);
     return _mm512_mask_mov_pd(x, small, rounded);
   } else {
     return rounded;
@@ -942,37 +944,36 @@ inline void StoreDoubles(unsigned char* p, const GroupDoubles& g) {
   _mm512_storeu_pd(p + 64, g.high);
 }
 inline GroupDoubles LoadFloatsAsDoubles(const unsigned char* p) {
-  return {_mm512_cvtps_pd(_mm256_loadu_ps(reinterpret_cast<const float*>(p))),
-          _mm512_cvtps_pd(_mm256_loadu_ps(reinterpret_cast<const float*>(p + 32)))};
+  return {_mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(reinterpret_cast<const float*>(p))),
+          _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(reinterpret_cast<const float*>(p + 32)))};
 }
 inline void StoreDoublesAsFloats(unsigned char* p, const GroupDoubles& g) {
-  _mm256_storeu_ps(reinterpret_cast<float*>(p), _mm512_cvtpd_ps(g.low));
-  _mm256_storeu_ps(reinterpret_cast<float*>(p + 32), _mm512_cvtpd_ps(g.high));
+  _mm256_storeu_ps(reinterpret_cast<float*>(p), _mm512_maskz_cvtpd_ps(0xFF, g.low));
+  _mm256_storeu_ps(reinterpret_cast<float*>(p + 32), _mm512_maskz_cvtpd_ps(0xFF, g.high));
 }
 
-// A group of integer elements as doubles (exact): 1- and 2-byte kinds widened to one vector of
-// 32-bit lanes after their signedness, 4-byte kinds converted half by half.
+// A group of integer elements as doubles (exact): each half of the group widened to 32-bit
+// lanes after its kind's signedness and converted.
 template <typename T>
 inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
+  __m256i low, high;
   if constexpr (sizeof(T) == 4) {
-    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-    if constexpr (std::is_same_v<T, uint32_t>) {
-      return {_mm512_cvtepu32_pd(low), _mm512_cvtepu32_pd(high)};
-    } else {
-      return {_mm512_cvtepi32_pd(low), _mm512_cvtepi32_pd(high)};
-    }
+    low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    if constexpr (std::is_same_v<T, uint32_t>)
+      return {_mm512_maskz_cvtepu32_pd(0xFF, low), _mm512_maskz_cvtepu32_pd(0xFF, high)};
+  } else if constexpr (sizeof(T) == 2) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    low = std::is_signed_v<T> ? _mm256_cvtepi16_epi32(first) : _mm256_cvtepu16_epi32(first);
+    high = std::is_signed_v<T> ? _mm256_cvtepi16_epi32(second) : _mm256_cvtepu16_epi32(second);
   } else {
-    __m512i lanes;
-    if constexpr (sizeof(T) == 1) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      lanes = std::is_signed_v<T> ? _mm512_cvtepi8_epi32(bytes) : _mm512_cvtepu8_epi32(bytes);
-    } else {
-      const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-      lanes = std::is_signed_v<T> ? _mm512_cvtepi16_epi32(words) : _mm512_cvtepu16_epi32(words);
-    }
-    return {_mm512_cvtepi32_pd(_mm512_castsi512_si256(lanes)), _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(lanes, 1))};
+    const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    const __m128i second = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8));
+    low = std::is_signed_v<T> ? _mm256_cvtepi8_epi32(first) : _mm256_cvtepu8_epi32(first);
+    high = std::is_signed_v<T> ? _mm256_cvtepi8_epi32(second) : _mm256_cvtepu8_epi32(second);
   }
+  return {_mm512_maskz_cvtepi32_pd(0xFF, low), _mm512_maskz_cvtepi32_pd(0xFF, high)};
 }
 
 // A group of doubles truncated into integer elements other than 4-byte unsigned ones: the
@@ -980,25 +981,25 @@ inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
 // narrowing moves keep the low-order bytes of each lane.
 template <typename T>
 inline void StoreTruncated(unsigned char* p, const GroupDoubles& g) {
-  const __m256i low = _mm512_cvttpd_epi32(g.low), high = _mm512_cvttpd_epi32(g.high);
+  const __m256i low = _mm512_maskz_cvttpd_epi32(0xFF, g.low), high = _mm512_maskz_cvttpd_epi32(0xFF, g.high);
   if constexpr (sizeof(T) == 4) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), low);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), high);
+  } else if constexpr (sizeof(T) == 2) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi32_epi16(0xFF, low));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), _mm256_maskz_cvtepi32_epi16(0xFF, high));
   } else {
-    const __m512i lanes = _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
-    if constexpr (sizeof(T) == 1) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm512_cvtepi32_epi8(lanes));
-    } else {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_cvtepi32_epi16(lanes));
-    }
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi32_epi8(0xFF, low));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8), _mm256_maskz_cvtepi32_epi8(0xFF, high));
   }
 }
 
 // 4-byte unsigned elements: the low 32 bits of the 64-bit truncation, which gives INT64_MIN
 // for NaN and out of range itself (the rule's intermediate). Never refuses a group.
 inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
-  *lanes = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi64_epi32(_mm512_cvttpd_epi64(g.low))),
-                              _mm512_cvtepi64_epi32(_mm512_cvttpd_epi64(g.high)), 1);
+  const __m256i low = _mm512_maskz_cvtepi64_epi32(0xFF, _mm512_maskz_cvttpd_epi64(0xFF, g.low));
+  const __m256i high = _mm512_maskz_cvtepi64_epi32(0xFF, _mm512_maskz_cvttpd_epi64(0xFF, g.high));
+  *lanes = _mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(low), high, 1);
   return true;
 }
 
