@@ -86,4 +86,12 @@ for name in ("ScaleClipRound", "OffsetAndScale"):
     for i, k in enumerate(KINDS):
         ours, fl = best[f"BM_{name}/{i}/{LARGE}"], floor(WIDTH[k], LARGE)
         print(f"{name + ' ' + k:<26}{ours:12.3f}{2 * WIDTH[k] / ours:10.1f}{fl:13.3f}{fl / ours:11.2f}")
+print()
+print("ScaleClipRound on the 2-byte kinds with steps single precision cannot hold (done in doubles):")
+for i, k in enumerate(KINDS):
+    if WIDTH[k] != 2 or k.startswith("float"):
+        continue
+    for elements in (SMALL, LARGE):
+        ours, fl = best[f"BM_ScaleClipRoundUnheldInFloats/{i}/{elements}"], floor(2, elements)
+        print(f"{k + ' on ' + str(elements >> 20) + 'M':<26}{ours:12.3f}{4 / ours:10.1f}{fl:13.3f}{fl / ours:11.2f}")
 PY

@@ -555,9 +555,10 @@ TEST(InPlaceTransforms, LongTwoByteRunsMatchTheModelWhetherOrNotSinglePrecisionG
   ForEachInstructionSet([&] {
     // Long runs of 2-byte elements may be transformed in single precision, but only after that
     // form has given the model's result for all 65,536 values with the call's steps. Steps that
-    // floats hold exactly, and steps they cannot hold (an offset just below a half rounds to
-    // the half in a float, which moves every rounded result up by one), on runs holding every
-    // value, started two bytes past an aligned address.
+    // floats hold exactly, and steps they cannot hold: an offset just below a half rounds to the
+    // half in a float, which moves most rounded results up by one, and with offset 0.25 and
+    // scale 0.999, or 0.3 and 1/sqrt(2), and the kind's limits, floats round a few dozen values
+    // the other way. On runs holding every value, started two bytes past an aligned address.
     const size_t count = (size_t{1} << 19) + 37;
     std::mt19937_64 rng(19);
     for (const Kind& k : kKinds) {
@@ -567,7 +568,7 @@ TEST(InPlaceTransforms, LongTwoByteRunsMatchTheModelWhetherOrNotSinglePrecisionG
       std::shuffle(values.begin() + 1, values.end(), rng);
       for (const TransformCase& c :
            {TransformCase{0.5, 1.5, -100, 100}, TransformCase{0, 2, 0, 0}, TransformCase{-7, 0.25, -5e3, 4e4},
-            TransformCase{0.5 - 0x1p-40, 1, 0, 0}, TransformCase{0.1, 1.2345678, 0, 0}, TransformCase{kNaN, 1, 0, 0},
+            TransformCase{0.5 - 0x1p-40, 1, 0, 0}, TransformCase{0.25, 0.999, 0, 0}, TransformCase{0.3, 0.7071067811865476, 0, 0}, TransformCase{kNaN, 1, 0, 0},
             TransformCase{1e10, -1e10, 0, 0}, TransformCase{0.3, 1, 0.1, 0.9}}) {
         for (int32_t rounding : {0, 1}) {
           SCOPED_TRACE(::testing::Message() << "offset " << c.offset << " scale " << c.scale << " limits " << c.low
