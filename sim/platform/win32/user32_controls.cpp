@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "import_slots.h"
 #include "win32sim_control.h"
 
 namespace {
@@ -316,30 +317,9 @@ BOOL WINAPI RecordedMessageBeep(UINT type) {
 
 // Points the program's import of USER32!MessageBeep (if it has one) at RecordedMessageBeep.
 void PatchMessageBeepImport() {
-  auto* base = reinterpret_cast<unsigned char*>(ProgramInstance());
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (imports.VirtualAddress == 0) return;
-  for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-       library->Name != 0; ++library) {
-    if (!SameTextNoCase(reinterpret_cast<const char*>(base + library->Name), "USER32.dll")) continue;
-    if (library->OriginalFirstThunk == 0) continue;
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
-    auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "MessageBeep") != 0) continue;
-      DWORD oldProtection = 0;
-      if (!VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, PAGE_READWRITE, &oldProtection))
-        return;
-      gRealMessageBeep = reinterpret_cast<MessageBeepFunction>(addresses->u1.Function);
-      addresses->u1.Function = reinterpret_cast<decltype(addresses->u1.Function)>(&RecordedMessageBeep);
-      VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, oldProtection, &oldProtection);
-      return;
-    }
-  }
+  const ULONG_PTR real = ReplaceImport(ProgramInstance(), "USER32.dll", "MessageBeep",
+                                       reinterpret_cast<ULONG_PTR>(&RecordedMessageBeep));
+  if (real != 0) gRealMessageBeep = reinterpret_cast<MessageBeepFunction>(real);
 }
 
 // The hook and the patch are in place before any test runs.
