@@ -195,9 +195,9 @@ inline void WidenWordsToInt32(__m128i words, __m128i* low, __m128i* high) {
   *high = _mm_unpackhi_epi16(words, extension);
 }
 
-// Runs of 2-byte elements at least this long may take a faster form of the steps that a layer
-// has proved, for the call's steps, to give the rule's results for every one of the 65,536
-// values (TransformWordsProved; see the AVX-512 transforms).
+// Runs of 2-byte elements at least this long may take a layer's single-precision form of the
+// steps, once it has been proved for the call's steps (TransformWordsProved in
+// support/transform_kernels.inc).
 inline constexpr size_t kWordsProvedMinimum = size_t{1} << 19;
 
 // ---------------------------------------------------------------- SSE2: groups of four elements
@@ -574,11 +574,11 @@ inline size_t OwnPrefix(const unsigned char* source, unsigned char* destination,
 
 inline constexpr bool kWordTable = true;  // the table's lookups beat four lanes of doubles
 
-// No faster form of the steps for 2-byte elements here: not done.
-template <typename T, bool kScale, bool kClip, bool kRound>
-bool TransformWordsProved(unsigned char*, size_t, const TransformSteps&) {
-  return false;
-}
+// No single-precision form of the steps for 2-byte elements: four float lanes gain nothing on
+// the table.
+struct WordsInFloats {
+  static constexpr bool kAvailable = false;
+};
 
 #include "support/conversion_kernels.inc"
 #include "support/transform_kernels.inc"
@@ -800,11 +800,29 @@ inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
 
 inline constexpr bool kWordTable = true;
 
-// No faster form of the steps for 2-byte elements here: not done.
-template <typename T, bool kScale, bool kClip, bool kRound>
-bool TransformWordsProved(unsigned char*, size_t, const TransformSteps&) {
-  return false;
-}
+// The steps in single precision on eight 2-byte elements (see WordsInFloats in
+// support/transform_kernels.inc for when this form is used).
+struct WordsInFloats {
+  static constexpr bool kAvailable = true;
+  static constexpr size_t kGroup = 8;
+  __m256 offset, scale, low, high;
+
+  // A double as the nearest float (infinity beyond the float range), in every lane.
+  static __m256 Splat(double x) { return _mm256_broadcastss_ps(_mm256_cvtpd_ps(_mm256_set1_pd(x))); }
+  explicit WordsInFloats(const TransformSteps& steps)
+      : offset(Splat(steps.offset)), scale(Splat(steps.scale)), low(Splat(steps.low)), high(Splat(steps.high)) {}
+
+  template <typename T, bool kScale, bool kClip, bool kRound>
+  void Apply(unsigned char* p) const {
+    const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m256 x = _mm256_cvtepi32_ps(std::is_signed_v<T> ? _mm256_cvtepi16_epi32(words) : _mm256_cvtepu16_epi32(words));
+    if constexpr (kScale) x = _mm256_mul_ps(_mm256_add_ps(x, offset), scale);
+    if constexpr (kClip) x = _mm256_min_ps(high, _mm256_max_ps(low, x));
+    if constexpr (kRound)
+      x = _mm256_add_ps(x, _mm256_or_ps(_mm256_and_ps(x, _mm256_set1_ps(-0.0f)), _mm256_set1_ps(0.49999997f)));
+    StoreFromInt32<T>(p, _mm256_cvttps_epi32(x));
+  }
+};
 
 #include "support/conversion_kernels.inc"
 #include "support/transform_kernels.inc"
@@ -1027,78 +1045,38 @@ inline void StoreFromInt32(unsigned char* p, Int32s lanes) {
   _mm512_storeu_si512(p, lanes);
 }
 
-template <typename T, bool kScale, bool kClip, bool kRound>
-bool TransformWordsProved(unsigned char* data, size_t count, const TransformSteps& steps);
-
-#include "support/transform_kernels.inc"
-
-// ---------------------------------------------------------------- 2-byte elements in single precision
-
-// The steps in single precision, on sixteen lanes of floats: half the instructions of doubles
-// per element. Not the rule itself (floats round where doubles do not), so this form is only
-// used once it has given the rule's result for every one of the kind's 65,536 values with the
-// call's steps; then it gives them for any run. It does for many steps met in practice (whole
-// or binary-fraction offsets and scales, limits close together), and never for some.
-struct FloatLanes {
+// The steps in single precision on sixteen 2-byte elements (see WordsInFloats in
+// support/transform_kernels.inc for when this form is used).
+struct WordsInFloats {
+  static constexpr bool kAvailable = true;
+  static constexpr size_t kGroup = 16;
   __m512 offset, scale, low, high;
+
+  // A double as the nearest float (infinity beyond the float range), in every lane.
+  static __m512 Splat(double x) {
+    return _mm512_maskz_broadcastss_ps(0xFFFF, _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(x)));
+  }
+  explicit WordsInFloats(const TransformSteps& steps)
+      : offset(Splat(steps.offset)), scale(Splat(steps.scale)), low(Splat(steps.low)), high(Splat(steps.high)) {}
+
+  template <typename T, bool kScale, bool kClip, bool kRound>
+  void Apply(unsigned char* p) const {
+    const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m512i lanes =
+        std::is_signed_v<T> ? _mm512_maskz_cvtepi16_epi32(0xFFFF, words) : _mm512_maskz_cvtepu16_epi32(0xFFFF, words);
+    __m512 x = _mm512_maskz_cvtepi32_ps(0xFFFF, lanes);
+    if constexpr (kScale) x = _mm512_maskz_mul_ps(0xFFFF, _mm512_maskz_add_ps(0xFFFF, x, offset), scale);
+    if constexpr (kClip) x = _mm512_maskz_min_ps(0xFFFF, high, _mm512_maskz_max_ps(0xFFFF, low, x));
+    if constexpr (kRound) {
+      const __m512 away = _mm512_or_ps(_mm512_and_ps(x, _mm512_set1_ps(-0.0f)), _mm512_set1_ps(0.49999997f));
+      x = _mm512_maskz_add_ps(0xFFFF, x, away);
+    }
+    const __m512i truncated = _mm512_maskz_cvttps_epi32(0xFFFF, x);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvtepi32_epi16(0xFFFF, truncated));
+  }
 };
 
-// A double as the nearest float (infinity beyond the float range), in every lane.
-inline __m512 SplatAsFloat(double x) { return _mm512_maskz_broadcastss_ps(0xFFFF, _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(x))); }
-
-template <typename T, bool kScale, bool kClip, bool kRound>
-inline void TransformWordsInFloats(unsigned char* p, const FloatLanes& f) {
-  const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m512i lanes =
-      std::is_signed_v<T> ? _mm512_maskz_cvtepi16_epi32(0xFFFF, words) : _mm512_maskz_cvtepu16_epi32(0xFFFF, words);
-  __m512 x = _mm512_maskz_cvtepi32_ps(0xFFFF, lanes);
-  if constexpr (kScale) x = _mm512_maskz_mul_ps(0xFFFF, _mm512_maskz_add_ps(0xFFFF, x, f.offset), f.scale);
-  if constexpr (kClip) x = _mm512_maskz_min_ps(0xFFFF, f.high, _mm512_maskz_max_ps(0xFFFF, f.low, x));
-  if constexpr (kRound) {
-    const __m512 away = _mm512_or_ps(_mm512_and_ps(x, _mm512_set1_ps(-0.0f)), _mm512_set1_ps(0.49999997f));
-    x = _mm512_maskz_add_ps(0xFFFF, x, away);
-  }
-  const __m512i truncated = _mm512_maskz_cvttps_epi32(0xFFFF, x);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvtepi32_epi16(0xFFFF, truncated));
-}
-
-// True when the single-precision form gives the double-precision kernel's result (the rule's)
-// for all 65,536 values, a block of values at a time; false at the first block that differs.
-template <typename T, bool kScale, bool kClip, bool kRound>
-bool WordsInFloatsHold(const StepLanes& doubles, const FloatLanes& floats) {
-  constexpr uint32_t kBlock = 1024;
-  alignas(64) uint16_t exact[kBlock], fast[kBlock];
-  for (uint32_t first = 0; first < 65536; first += kBlock) {
-    for (uint32_t k = 0; k < kBlock; ++k) exact[k] = fast[k] = static_cast<uint16_t>(first + k);
-    for (uint32_t k = 0; k < kBlock; k += kGroup) {
-      TransformGroup<T, kScale, kClip, kRound>(reinterpret_cast<unsigned char*>(exact + k), doubles);
-      TransformWordsInFloats<T, kScale, kClip, kRound>(reinterpret_cast<unsigned char*>(fast + k), floats);
-    }
-    if (std::memcmp(exact, fast, sizeof exact) != 0) return false;
-  }
-  return true;
-}
-
-template <typename T, bool kScale, bool kClip, bool kRound>
-bool TransformWordsProved(unsigned char* data, size_t count, const TransformSteps& steps) {
-  const StepLanes doubles{Splat(steps.offset), Splat(steps.scale), Splat(steps.low), Splat(steps.high)};
-  const FloatLanes floats{SplatAsFloat(steps.offset), SplatAsFloat(steps.scale), SplatAsFloat(steps.low),
-                          SplatAsFloat(steps.high)};
-  if (!WordsInFloatsHold<T, kScale, kClip, kRound>(doubles, floats)) return false;
-  size_t i = 0;
-  for (; i + 2 * kGroup <= count; i += 2 * kGroup) {
-    TransformWordsInFloats<T, kScale, kClip, kRound>(data + i * sizeof(T), floats);
-    TransformWordsInFloats<T, kScale, kClip, kRound>(data + (i + kGroup) * sizeof(T), floats);
-  }
-  for (; i < count; i += kGroup) {
-    alignas(64) unsigned char local[kGroup * sizeof(T)] = {};
-    const size_t n = std::min(kGroup, count - i);
-    std::memcpy(local, data + i * sizeof(T), n * sizeof(T));
-    TransformWordsInFloats<T, kScale, kClip, kRound>(local, floats);
-    std::memcpy(data + i * sizeof(T), local, n * sizeof(T));
-  }
-  return true;
-}
+#include "support/transform_kernels.inc"
 
 }  // namespace avx512wide
 
