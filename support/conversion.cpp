@@ -704,18 +704,6 @@ inline void StoreFromInt32(unsigned char* p, Int32s lanes) {
 }
 
 template <bool kUnsigned>
-inline GroupDoubles Int32ToDoubles(Int32s lanes) {
-  if constexpr (kUnsigned) {
-    const __m256i biased = _mm256_xor_si256(lanes, _mm256_set1_epi32(INT32_MIN));
-    const Doubles bias = Splat(0x1p31);
-    return {Add(_mm256_cvtepi32_pd(_mm256_castsi256_si128(biased)), bias),
-            Add(_mm256_cvtepi32_pd(_mm256_extracti128_si256(biased, 1)), bias)};
-  } else {
-    return {_mm256_cvtepi32_pd(_mm256_castsi256_si128(lanes)), _mm256_cvtepi32_pd(_mm256_extracti128_si256(lanes, 1))};
-  }
-}
-
-template <bool kUnsigned>
 inline Floats Int32ToFloats(Int32s lanes) {
   if constexpr (kUnsigned) {
     const __m256 high = _mm256_cvtepi32_ps(_mm256_srli_epi32(lanes, 16));
@@ -847,8 +835,9 @@ struct WordsInFloats {
 
 namespace avx512 {
 
-// The same vectors as AVX2; what differs is the 4-byte unsigned kind, which AVX-512 converts
-// to and from doubles and floats directly.
+// The conversions: the same vectors as AVX2; what differs is the 4-byte unsigned kind, which
+// AVX-512 converts to and from doubles and floats directly. (The transforms have a layer of
+// their own below.)
 using avx2::Doubles;
 using avx2::Floats;
 using avx2::GroupDoubles;
@@ -858,39 +847,16 @@ using avx2::kGroup;
 using avx2::HasOwnPrefix;
 using avx2::OwnPrefix;
 
-using avx2::Add;
-using avx2::And;
-using avx2::AndNot;
-using avx2::Less;
 using avx2::LoadAsInt32;
 using avx2::LoadDoubles;
 using avx2::LoadFloats;
 using avx2::LoadFloatsAsDoubles;
-using avx2::LowerTo;
-using avx2::Mul;
-using avx2::NotBelow;
-using avx2::Or;
-using avx2::RaiseTo;
-using avx2::RoundHalfAwayLanes;
-using avx2::Select;
-using avx2::Splat;
 using avx2::StoreDoubles;
 using avx2::StoreDoublesAsFloats;
 using avx2::StoreFloats;
 using avx2::StoreFromInt32;
 using avx2::StoreTruncated;
-using avx2::Sub;
 using avx2::TruncateFloatLanes;
-using avx2::TruncateLanes;
-
-template <bool kUnsigned>
-inline GroupDoubles Int32ToDoubles(Int32s lanes) {
-  if constexpr (kUnsigned) {
-    return {_mm256_cvtepu32_pd(_mm256_castsi256_si128(lanes)), _mm256_cvtepu32_pd(_mm256_extracti128_si256(lanes, 1))};
-  } else {
-    return avx2::Int32ToDoubles<false>(lanes);
-  }
-}
 
 template <typename T>
 inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
