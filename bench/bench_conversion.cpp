@@ -155,23 +155,29 @@ std::vector<unsigned char> TransformData(const Kind& k, size_t elements) {
   return data;
 }
 
-// Offset, scale, clipping to explicit limits and rounding, all on; each call works on what the
-// call before left (the kernels take the same time whatever the values).
-void BM_ScaleClipRound(benchmark::State& state) {
+// Times one in-place transform of the benchmark's kind (first argument) on its number of
+// elements (second argument); each call works on what the call before left (the kernels take
+// the same time whatever the values).
+template <typename Transform>
+void TimeTransform(benchmark::State& state, const Transform& transform) {
   const Kind& k = kKinds[state.range(0)];
   const size_t elements = static_cast<size_t>(state.range(1));
   std::vector<unsigned char> data = TransformData(k, elements);
-  const bool isUnsigned = k.format == 2;
   Fastest fastest{elements};
   for (auto _ : state) {
-    const double seconds = TimedCall([&] {
-      ScaleClipRound(k.typeCode, data.data(), static_cast<int32_t>(elements), 0.5, 1.5, isUnsigned ? 10.0 : -100.0,
-                     isUnsigned ? 200.0 : 100.0, 1);
-    });
+    const double seconds = TimedCall([&] { transform(k, data.data(), static_cast<int32_t>(elements)); });
     fastest.Add(seconds);
     state.SetIterationTime(seconds);
   }
   state.counters["ns"] = fastest.NanosecondsPerElement();
+}
+
+// Offset, scale, clipping to explicit limits and rounding, all on.
+void BM_ScaleClipRound(benchmark::State& state) {
+  TimeTransform(state, [](const Kind& k, unsigned char* data, int32_t count) {
+    const bool isUnsigned = k.format == 2;
+    ScaleClipRound(k.typeCode, data, count, 0.5, 1.5, isUnsigned ? 10.0 : -100.0, isUnsigned ? 200.0 : 100.0, 1);
+  });
 }
 
 // The same on 2-byte kinds with steps that single precision cannot hold: with offset 0.3, scale
@@ -179,33 +185,16 @@ void BM_ScaleClipRound(benchmark::State& state) {
 // the first of them the 16,377th tried. The cost of finding that out, and of the double-precision
 // loop after it.
 void BM_ScaleClipRoundUnheldInFloats(benchmark::State& state) {
-  const Kind& k = kKinds[state.range(0)];
-  const size_t elements = static_cast<size_t>(state.range(1));
-  std::vector<unsigned char> data = TransformData(k, elements);
-  Fastest fastest{elements};
-  for (auto _ : state) {
-    const double seconds = TimedCall([&] {
-      ScaleClipRound(k.typeCode, data.data(), static_cast<int32_t>(elements), 0.3, 0.7071067811865476, 0, 0, 1);
-    });
-    fastest.Add(seconds);
-    state.SetIterationTime(seconds);
-  }
-  state.counters["ns"] = fastest.NanosecondsPerElement();
+  TimeTransform(state, [](const Kind& k, unsigned char* data, int32_t count) {
+    ScaleClipRound(k.typeCode, data, count, 0.3, 0.7071067811865476, 0, 0, 1);
+  });
 }
 
 void BM_OffsetAndScale(benchmark::State& state) {
-  const Kind& k = kKinds[state.range(0)];
-  const size_t elements = static_cast<size_t>(state.range(1));
-  std::vector<unsigned char> data = TransformData(k, elements);
-  const double offset = 0.25, scale = 0.999;
-  Fastest fastest{elements};
-  for (auto _ : state) {
-    const double seconds =
-        TimedCall([&] { OffsetAndScale(k.typeCode, data.data(), &offset, &scale, static_cast<int32_t>(elements)); });
-    fastest.Add(seconds);
-    state.SetIterationTime(seconds);
-  }
-  state.counters["ns"] = fastest.NanosecondsPerElement();
+  TimeTransform(state, [](const Kind& k, unsigned char* data, int32_t count) {
+    const double offset = 0.25, scale = 0.999;
+    OffsetAndScale(k.typeCode, data, &offset, &scale, count);
+  });
 }
 
 void AllPairs(benchmark::internal::Benchmark* b) {
