@@ -930,7 +930,8 @@ inline Doubles RoundHalfAwayLanes(Doubles x) {
   const Doubles away = _mm512_mask_mov_pd(Splat(0.49999999999999994), negative, Splat(-0.49999999999999994));
   const Doubles rounded = _mm512_maskz_roundscale_pd(0xFF, Add(x, away), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
   if constexpr (kKeepNaNBits) {
-    const __mmask8 small = _mm512_cmp_pd_mask(And(x, _mm512_castsi512_pd(_mm512_set1_epi64(INT64_MAX))), Splat(0x1p52), _CMP_LT_OQ);
+    const Doubles magnitude = And(x, _mm512_castsi512_pd(_mm512_set1_epi64(INT64_MAX)));
+    const __mmask8 small = _mm512_cmp_pd_mask(magnitude, Splat(0x1p52), _CMP_LT_OQ);
     return _mm512_mask_mov_pd(x, small, rounded);
   } else {
     return rounded;

@@ -449,6 +449,13 @@ TEST(ReverseElementBytes, ReversesEachElementOfAnyWidth) {
 // ---------------------------------------------------------------- in-place transforms
 
 // The steps of ScaleClipRound, from the rules, over a whole run.
+// OffsetAndScale by the model: nothing for offset 0 and scale 1, else every element scaled.
+void OffsetAndScaleModel(const Kind& k, unsigned char* data, size_t count, double offset, double scale) {
+  if (offset == 0 && scale == 1) return;
+  for (size_t i = 0; i < count; ++i)
+    conversionref::ScaleClipRoundElement(k, data + i * k.bytes, true, offset, scale, false, 0, 0, false);
+}
+
 void ScaleClipRoundModel(const Kind& k, unsigned char* data, size_t count, double offset, double scale, double low,
                          double high, bool rounding) {
   const bool scaling = offset != 0 || scale != 1;
@@ -539,9 +546,7 @@ TEST(InPlaceTransforms, LongRunsOfSmallTypesGiveTheSameResultsAsShortOnes) {
           ASSERT_TRUE(difference.empty()) << "ScaleClipRound " << difference;
         }
         std::vector<unsigned char> expected = data;
-        for (size_t i = 0; i < count; ++i)
-          conversionref::ScaleClipRoundElement(k, expected.data() + i * k.bytes, true, c.offset, c.scale, false, 0, 0,
-                                               false);
+        OffsetAndScaleModel(k, expected.data(), count, c.offset, c.scale);
         std::vector<unsigned char> buffer = data;
         OffsetAndScale(k.typeCode, buffer.data(), &c.offset, &c.scale, static_cast<int32_t>(count));
         const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
@@ -568,7 +573,8 @@ TEST(InPlaceTransforms, LongTwoByteRunsMatchTheModelWhetherOrNotSinglePrecisionG
       std::shuffle(values.begin() + 1, values.end(), rng);
       for (const TransformCase& c :
            {TransformCase{0.5, 1.5, -100, 100}, TransformCase{0, 2, 0, 0}, TransformCase{-7, 0.25, -5e3, 4e4},
-            TransformCase{0.5 - 0x1p-40, 1, 0, 0}, TransformCase{0.25, 0.999, 0, 0}, TransformCase{0.3, 0.7071067811865476, 0, 0}, TransformCase{kNaN, 1, 0, 0},
+            TransformCase{0.5 - 0x1p-40, 1, 0, 0}, TransformCase{0.25, 0.999, 0, 0},
+            TransformCase{0.3, 0.7071067811865476, 0, 0}, TransformCase{kNaN, 1, 0, 0},
             TransformCase{1e10, -1e10, 0, 0}, TransformCase{0.3, 1, 0.1, 0.9}}) {
         for (int32_t rounding : {0, 1}) {
           SCOPED_TRACE(::testing::Message() << "offset " << c.offset << " scale " << c.scale << " limits " << c.low
@@ -579,8 +585,8 @@ TEST(InPlaceTransforms, LongTwoByteRunsMatchTheModelWhetherOrNotSinglePrecisionG
           std::vector<uint16_t> buffer = values;
           ScaleClipRound(k.typeCode, buffer.data() + 1, static_cast<int32_t>(count), c.offset, c.scale, c.low, c.high,
                          rounding);
-          const std::string difference = FirstDifference(k, k, data, expected.data(),
-                                                         reinterpret_cast<const unsigned char*>(buffer.data() + 1), count);
+          const auto* result = reinterpret_cast<const unsigned char*>(buffer.data() + 1);
+          const std::string difference = FirstDifference(k, k, data, expected.data(), result, count);
           ASSERT_TRUE(difference.empty()) << difference;
         }
       }
@@ -640,10 +646,7 @@ TEST(OffsetAndScale, EveryTypeMatchesTheModel) {
         const size_t count = 600;
         const std::vector<unsigned char> data = SourceData(k, count, rng);
         std::vector<unsigned char> expected = data;
-        if (!(c.offset == 0 && c.scale == 1))
-          for (size_t i = 0; i < count; ++i)
-            conversionref::ScaleClipRoundElement(k, expected.data() + i * k.bytes, true, c.offset, c.scale, false, 0, 0,
-                                                 false);
+        OffsetAndScaleModel(k, expected.data(), count, c.offset, c.scale);
         std::vector<unsigned char> buffer = data;
         OffsetAndScale(k.typeCode, buffer.data(), &c.offset, &c.scale, static_cast<int32_t>(count));
         const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
@@ -822,10 +825,7 @@ TEST(OffsetAndScale, ValuesBesideEveryBoundaryMatchTheModel) {
         const std::vector<unsigned char> data = BoundaryData(k, c);
         const size_t count = data.size() / k.bytes;
         std::vector<unsigned char> expected = data;
-        if (!(c.offset == 0 && c.scale == 1))
-          for (size_t i = 0; i < count; ++i)
-            conversionref::ScaleClipRoundElement(k, expected.data() + i * k.bytes, true, c.offset, c.scale, false, 0, 0,
-                                                 false);
+        OffsetAndScaleModel(k, expected.data(), count, c.offset, c.scale);
         std::vector<unsigned char> buffer = data;
         OffsetAndScale(k.typeCode, buffer.data(), &c.offset, &c.scale, static_cast<int32_t>(count));
         const std::string difference = FirstDifference(k, k, data.data(), expected.data(), buffer.data(), count);
