@@ -2,37 +2,72 @@
 # The main job: installs the tools, builds the module with its stand-ins (plain optimised
 # build, no tests, no sanitizers) and runs the simulated host on the camera demo script, which
 # takes pictures through Ombrel's external functions and writes them as PNG files.
-#   scripts/main_job.sh [script.qsc]      (default examples/camera_demo.qsc; output in out/)
+#   scripts/main_job.sh [quorsim options] [script.qsc]
+# The script defaults to examples/camera_demo.qsc; the pictures go to out/ in the repository
+# (--out or OMBREL_OUT_DIR moves them, OMBREL_BUILD_DIR the build). Paths given on the command line or
+# in those variables are taken from the current folder. Options such as --keep-going and
+# --trace go to quorsim as they are (quorsim --help lists them). The job writes the pictures
+# the script saves and removes nothing; it lists the ones this run wrote.
+# OMBREL_QUORSIM=PATH runs that quorsim instead of installing and building one.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+repo="$(cd "$(dirname "$0")/.." && pwd)"
 
-bash scripts/setup.sh
+# quorsim's options that take a value; every other word that starts with - stands alone.
+options=()
+script=""
+out_given=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --module|--version|--version-file|--record-size|--out)
+      if [ $# -lt 2 ]; then
+        echo "main_job: $1 needs a value" >&2
+        exit 2
+      fi
+      if [ "$1" = --out ]; then out_given="$2"; else options+=("$1" "$2"); fi
+      shift 2
+      continue
+      ;;
+    -?*) options+=("$1") ;;
+    *)
+      if [ -n "$script" ]; then
+        echo "main_job: one script at a time ($script, $1)" >&2
+        exit 2
+      fi
+      script="$1"
+      ;;
+  esac
+  shift
+done
+script="${script:-$repo/examples/camera_demo.qsc}"
+out="${out_given:-${OMBREL_OUT_DIR:-$repo/out}}"
 
-build="${OMBREL_BUILD_DIR:-build/main}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMBREL_TESTS=OFF
-cmake --build "$build" -j2
-
-# quorsim sits at the top of the build, beside Ombrel.so, which it loads by default.
-program="$build/quorsim"
-if [ ! -x "$program" ]; then
-  program="$(find "$build" -type f -name quorsim -perm -u+x | head -n 1)"
+program="${OMBREL_QUORSIM:-}"
+if [ -z "$program" ]; then
+  (cd "$repo" && bash scripts/setup.sh)
+  build="${OMBREL_BUILD_DIR:-$repo/build/main}"
+  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMBREL_TESTS=OFF
+  cmake --build "$build" -j2
+  # quorsim sits at the top of the build, beside Ombrel.so, which it loads by default.
+  program="$build/quorsim"
 fi
-if [ -z "$program" ] || [ ! -x "$program" ]; then
-  echo "main_job: the quorsim program was not built" >&2
+if [ ! -x "$program" ]; then
+  echo "main_job: the quorsim program $program was not built" >&2
   exit 1
 fi
 
-script="${1:-examples/camera_demo.qsc}"
-out="${OMBREL_OUT_DIR:-out}"
+# A mark of the run's start: the pictures written after it are this run's. It lives outside
+# the output folder and goes with the job.
 mkdir -p "$out"
-shopt -s nullglob
-rm -f "$out"/*.png            # so the list below shows this run's pictures only
-"$program" --out "$out" "$script"
+started="$(mktemp)"
+trap 'rm -f "$started"' EXIT
+status=0
+"$program" "${options[@]}" --out "$out" "$script" || status=$?
 
-pictures=("$out"/*.png)
+mapfile -t pictures < <(find "$out" -type f -name '*.png' -newer "$started" | sort)
 if [ "${#pictures[@]}" -eq 0 ]; then
   echo "main_job: no PNG written in $out/" >&2
-  exit 1
+  exit $((status != 0 ? status : 1))
 fi
 echo "main_job: pictures written in $out/:"
 ls -l "${pictures[@]}"
+exit "$status"

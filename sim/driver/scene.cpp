@@ -1,6 +1,7 @@
-// The simulated camera's scene: a smooth radial glow, a few bright soft-edged disks, a bar
-// chart along the bottom and a horizontal ramp strip at the top, all in integer arithmetic so
-// every build delivers the same pixels.
+// The simulated camera's scene: a smooth radial glow, a few bright soft-edged disks, a
+// staircase of bars along the bottom and a horizontal ramp strip at the top, all in integer
+// arithmetic so every build delivers the same pixels. At the reference exposure nothing in it
+// reaches full scale.
 #include "scene.h"
 
 #include <algorithm>
@@ -22,7 +23,9 @@ constexpr int32_t kCentreX = kSimCamSensorWidth / 2, kCentreY = kSimCamSensorHei
 constexpr int64_t kCornerDistance2 = int64_t{kCentreX} * kCentreX + int64_t{kCentreY} * kCentreY;
 
 constexpr int32_t kRampTop = 24, kRampBottom = 56, kRampPeak = 3200;
-constexpr int32_t kBarsLeft = 420, kBarPitch = 56, kBarWidth = 40, kBarCount = 8, kBarBase = 990, kBarSignal = 1800;
+// The staircase: eight bars, each taller and brighter than the one to its left, bar n adding
+// (n + 1) steps of signal, so the eight read as eight levels in any window over the scene.
+constexpr int32_t kBarsLeft = 420, kBarPitch = 56, kBarWidth = 40, kBarCount = 8, kBarBase = 990, kBarStep = 350;
 
 uint32_t Mix(uint32_t a) {
   a ^= a >> 16;
@@ -52,7 +55,7 @@ uint32_t SceneSignal(int32_t sx, int32_t sy) {
   const int32_t bar = (sx - kBarsLeft) / kBarPitch;
   if (sx >= kBarsLeft && bar < kBarCount && (sx - kBarsLeft) % kBarPitch < kBarWidth && sy < kBarBase &&
       sy >= kBarBase - 25 * (bar + 1))
-    signal += kBarSignal;
+    signal += kBarStep * (bar + 1);
   return static_cast<uint32_t>(signal);
 }
 
