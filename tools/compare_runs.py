@@ -9,8 +9,8 @@ and NAME.files/ of the Wine run. Texts are compared line by line after the diffe
 belong to the platform, not to the module, are taken out: the Windows C runtime writes line
 ends as CR LF, and a path under the run's output folder is written with the platform's
 separator after the folder's own name, which differs between the runs. PNG files are compared
-by their header and decoded pixels (the two zlib builds may pack the same pixels differently);
-any other file byte for byte. Prints each difference; exits 1 if there is one.
+by their header, decoded pixels (the two zlib builds may pack the same pixels differently) and
+text chunks but the time each picture was taken; any other file byte for byte. Prints each difference; exits 1 if there is one.
 """
 import os
 import re
@@ -27,10 +27,15 @@ def normalise(text, out_dir):
     return re.sub(r"@OUT@([\\/][^\s]*)", lambda m: "@OUT@" + m.group(1).replace("\\", "/"), text)
 
 
-def png_pixels(data):
+# Text chunks that differ from one run to the next by nature.
+RUN_TEXTS = {b"Creation Time"}
+
+
+def png_contents(data):
+    """Header, decoded pixels and the text chunks but RUN_TEXTS; None for a PNG that is not sound."""
     if data[:8] != b"\x89PNG\r\n\x1a\n":
         return None
-    pos, header, packed = 8, None, b""
+    pos, header, packed, texts = 8, None, b"", []
     while pos + 8 <= len(data):
         length, kind = struct.unpack(">I4s", data[pos:pos + 8])
         body = data[pos + 8:pos + 8 + length]
@@ -41,12 +46,14 @@ def png_pixels(data):
             header = body
         elif kind == b"IDAT":
             packed += body
+        elif kind == b"tEXt" and body.split(b"\0", 1)[0] not in RUN_TEXTS:
+            texts.append(body)
         elif kind == b"IEND":
             break
         pos += 12 + length
     if header is None:
         return None
-    return header, zlib.decompress(packed)
+    return header, zlib.decompress(packed), texts
 
 
 def read_text(path):
@@ -97,11 +104,13 @@ def main():
         with open(os.path.join(wine_files, file_name), "rb") as f:
             y = f.read()
         if file_name.lower().endswith(".png"):
-            px, py = png_pixels(x), png_pixels(y)
+            px, py = png_contents(x), png_contents(y)
             if px is None or py is None:
                 problems.append(f"{file_name}: not a sound PNG on the {'Linux' if px is None else 'Wine'} side")
-            elif px != py:
+            elif px[:2] != py[:2]:
                 problems.append(f"{file_name}: the pictures differ")
+            elif px[2] != py[2]:
+                problems.append(f"{file_name}: the texts differ: Linux {px[2]}, Wine {py[2]}")
         elif x != y:
             problems.append(f"{file_name}: the files differ")
 

@@ -1,7 +1,8 @@
 // Saves image waves as grey PNG files, written directly around zlib's compress and crc32:
 // unsigned 8-bit waves as 8-bit grey, unsigned 16-bit waves as 16-bit grey, as they are or with
 // a range of values stretched over the PNG's full range (then any real numeric wave). Dimension
-// 0 runs along an image row, dimension 1 down the rows.
+// 0 runs along an image row, dimension 1 down the rows. What the caller knows of the picture
+// goes into tEXt chunks before the pixels.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -37,10 +38,20 @@ void PutChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data
   PutBigEndian32(out, static_cast<uint32_t>(crc));
 }
 
-// The whole file in memory: signature, IHDR, one IDAT holding the zlib stream of the rows (each
-// with filter type 0), IEND. Wave data is little-endian; 16-bit PNG samples are big-endian.
-bool EncodeGreyPng(const uint8_t* data, uint32_t width, uint32_t height, int bitDepth, std::vector<uint8_t>* file,
-                   std::string* error) {
+// A tEXt chunk: the keyword (1 to 79 characters), a 0 byte, the text, which holds no 0 byte.
+void PutTextChunk(std::vector<uint8_t>& out, const PngTextEntry& entry) {
+  std::vector<uint8_t> body(entry.first.begin(), entry.first.begin() + std::min<size_t>(entry.first.size(), 79));
+  if (body.empty()) return;
+  body.push_back(0);
+  for (const char c : entry.second) body.push_back(c == '\0' ? '?' : static_cast<uint8_t>(c));
+  PutChunk(out, "tEXt", body.data(), body.size());
+}
+
+// The whole file in memory: signature, IHDR, the text chunks, one IDAT holding the zlib stream
+// of the rows (each with filter type 0), IEND. Wave data is little-endian; 16-bit PNG samples
+// are big-endian.
+bool EncodeGreyPng(const uint8_t* data, uint32_t width, uint32_t height, int bitDepth, const PngText& text,
+                   std::vector<uint8_t>* file, std::string* error) {
   const size_t bytesPerPixel = bitDepth == 16 ? 2 : 1;
   const size_t rowBytes = size_t{width} * bytesPerPixel;
   std::vector<uint8_t> raw((rowBytes + 1) * height);
@@ -75,6 +86,7 @@ bool EncodeGreyPng(const uint8_t* data, uint32_t width, uint32_t height, int bit
   header.push_back(0);  // adaptive filtering, each row's filter byte
   header.push_back(0);  // not interlaced
   PutChunk(*file, "IHDR", header.data(), header.size());
+  for (const PngTextEntry& entry : text) PutTextChunk(*file, entry);
   PutChunk(*file, "IDAT", packed.data(), packedSize);
   PutChunk(*file, "IEND", nullptr, 0);
   return true;
@@ -114,14 +126,14 @@ bool WriteFile(const std::vector<uint8_t>& bytes, const std::string& path, std::
 }
 #endif
 
-bool EncodeAndWrite(const uint8_t* pixels, uint32_t width, uint32_t height, int bitDepth, const std::string& path,
-                    std::string* error) {
+bool EncodeAndWrite(const uint8_t* pixels, uint32_t width, uint32_t height, int bitDepth, const PngText& text,
+                    const std::string& path, std::string* error) {
 #ifdef QUORSIM_HAVE_PNG
   std::vector<uint8_t> bytes;
-  if (!EncodeGreyPng(pixels, width, height, bitDepth, &bytes, error)) return false;
+  if (!EncodeGreyPng(pixels, width, height, bitDepth, text, &bytes, error)) return false;
   return WriteFile(bytes, path, error);
 #else
-  (void)pixels, (void)width, (void)height, (void)bitDepth, (void)path;
+  (void)pixels, (void)width, (void)height, (void)bitDepth, (void)text, (void)path;
   *error = "this quorsim was built without PNG support";
   return false;
 #endif
@@ -140,7 +152,7 @@ uint32_t StretchedValue(double value, double low, double high, uint32_t fullScal
 }
 
 bool SaveWavePngStretched(const WaveView& wave, const std::string& path, const PngStretch& stretch,
-                          PngStretchUsed* used, std::string* error) {
+                          PngStretchUsed* used, std::string* error, const PngText& text) {
   if (wave.type == 0 || (wave.type & 1) != 0 || WaveElementBytes(wave.type) == 0) {
     *error = "the wave is " + WaveTypeName(wave.type) + "; only real numeric waves can be stretched into a PNG";
     return false;
@@ -182,7 +194,10 @@ bool SaveWavePngStretched(const WaveView& wave, const std::string& path, const P
     }
   }
   if (used != nullptr) *used = {low, high, fullScale};
-  return EncodeAndWrite(pixels.data(), width, height, bitDepth, path, error);
+  // How to read the values back: the stretch goes with the picture.
+  PngText withStretch = text;
+  withStretch.emplace_back("Stretch", FormatNumber(low) + ".." + FormatNumber(high) + " onto 0.." + std::to_string(fullScale));
+  return EncodeAndWrite(pixels.data(), width, height, bitDepth, withStretch, path, error);
 }
 
 bool PngSupported() {
@@ -193,7 +208,7 @@ bool PngSupported() {
 #endif
 }
 
-bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* error) {
+bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* error, const PngText& text) {
   if (wave.type != kUnsigned8Type && wave.type != kUnsigned16Type) {
     *error = "the wave is " + WaveTypeName(wave.type) +
              "; only unsigned 8-bit and unsigned 16-bit integer waves can be saved as PNG";
@@ -202,7 +217,7 @@ bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* err
   const int bitDepth = wave.type == kUnsigned16Type ? 16 : 8;
   uint32_t width = 0, height = 0;
   if (!ImageShape(wave, bitDepth / 8, &width, &height, error)) return false;
-  return EncodeAndWrite(wave.data, width, height, bitDepth, path, error);
+  return EncodeAndWrite(wave.data, width, height, bitDepth, text, path, error);
 }
 
 }  // namespace quorsim

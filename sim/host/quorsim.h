@@ -54,6 +54,7 @@ struct ModuleDeclarations {
   std::vector<FunctionDeclaration> functions;  // ZEMF 1100, in index order
   std::vector<uint16_t> information;           // ZEMI 1100 words
   std::vector<std::string> strings;            // STR# 1101
+  std::string version;                         // the version block's file version ("1.0.2.0"), or empty
 };
 // Parse the raw bytes of the three resources; false with a message on malformed data.
 bool ParseFunctionDeclarations(std::span<const uint8_t> zemf, std::vector<FunctionDeclaration>* out,
@@ -65,8 +66,11 @@ bool ParseInformationWords(std::span<const uint8_t> zemi, std::vector<uint16_t>*
 // ZEMI must be there, STR# may be missing. Shared by the file reader and the Windows loader,
 // which finds them with FindResource in the loaded library.
 struct DeclarationResources {
-  std::optional<std::span<const uint8_t>> zemf, zemi, strings;
+  std::optional<std::span<const uint8_t>> zemf, zemi, strings, version;
 };
+// The file version of a version block (resource type 16) as "major.minor.build.revision"; empty
+// for a block without sound fixed file information.
+std::string FileVersionText(std::span<const uint8_t> versionBlock);
 bool ParseDeclarationResources(const DeclarationResources& found, ModuleDeclarations* out, std::string* error);
 // The whole content of a .res file or PE library, already in memory (what the file reader uses).
 bool ParseModuleDeclarations(std::span<const uint8_t> file, ModuleDeclarations* out, std::string* error);

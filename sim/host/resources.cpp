@@ -1,6 +1,7 @@
 // Reads a module's declaration resources without running any of its code: the function
-// declarations (ZEMF 1100), the information words (ZEMI 1100) and the string list (STR# 1101),
-// from a compiled resource file (.res) or from the resource section of a PE library. Every
+// declarations (ZEMF 1100), the information words (ZEMI 1100), the string list (STR# 1101) and
+// the file version of its version block, from a compiled resource file (.res) or from the
+// resource section of a PE library. Every
 // offset and size read from the file is checked against the data before it is used.
 #include <algorithm>
 #include <cctype>
@@ -17,6 +18,7 @@ namespace {
 constexpr uint16_t kZemfId = 1100;
 constexpr uint16_t kZemiId = 1100;
 constexpr uint16_t kStringListId = 1101;
+constexpr uint16_t kVersionType = 16, kVersionId = 1;
 constexpr uint16_t kPreferredLanguage = 1033;
 constexpr size_t kMaxFunctionNameLength = 31;
 constexpr size_t kMinZemiWords = 5;
@@ -298,12 +300,15 @@ bool ParsePeFile(const Reader& r, std::vector<RawResource>* out, std::string* er
   return true;
 }
 
-// The resource of the named type and numeric id; language 1033 if there is one, else the first.
-const RawResource* FindResource(const std::vector<RawResource>& all, const char* typeName, uint16_t id) {
+// The resource of the type (a name, or a number when typeName is null) and numeric id; language
+// 1033 if there is one, else the first.
+const RawResource* FindResource(const std::vector<RawResource>& all, const char* typeName, uint16_t id,
+                                uint16_t typeId = 0) {
   const RawResource* found = nullptr;
   for (const RawResource& res : all) {
-    if (!res.type.isName || !SameNameNoCase(res.type.name, typeName) || res.name.isName || res.name.id != id)
-      continue;
+    const bool sameType = typeName != nullptr ? res.type.isName && SameNameNoCase(res.type.name, typeName)
+                                              : !res.type.isName && res.type.id == typeId;
+    if (!sameType || res.name.isName || res.name.id != id) continue;
     if (res.language == kPreferredLanguage) return &res;
     if (found == nullptr) found = &res;
   }
@@ -427,6 +432,7 @@ bool ParseModuleDeclarations(std::span<const uint8_t> file, ModuleDeclarations* 
   if (const RawResource* zemf = FindResource(all, "ZEMF", kZemfId)) found.zemf = zemf->data;
   if (const RawResource* zemi = FindResource(all, "ZEMI", kZemiId)) found.zemi = zemi->data;
   if (const RawResource* strings = FindResource(all, "STR#", kStringListId)) found.strings = strings->data;
+  if (const RawResource* version = FindResource(all, nullptr, kVersionId, kVersionType)) found.version = version->data;
   return ParseDeclarationResources(found, out, error);
 }
 
@@ -452,7 +458,22 @@ bool ParseDeclarationResources(const DeclarationResources& found, ModuleDeclarat
     *error = "STR# 1101: " + *error;
     return false;
   }
+  if (found.version) out->version = FileVersionText(*found.version);
   return true;
+}
+
+std::string FileVersionText(std::span<const uint8_t> versionBlock) {
+  // The block's header (length, value length, type, "VS_VERSION_INFO" in UTF-16 with its 0,
+  // padded to 40 bytes), then the fixed file information: signature, structure version, and the
+  // file version's high and low double words.
+  constexpr uint32_t kFixedInfoSignature = 0xFEEF04BD;
+  constexpr size_t kFixedInfoAt = 40, kFixedInfoBytes = 52;
+  const Reader r(versionBlock);
+  const auto valueBytes = r.U16(2);
+  const auto signature = r.U32(kFixedInfoAt), high = r.U32(kFixedInfoAt + 8), low = r.U32(kFixedInfoAt + 12);
+  if (!valueBytes || *valueBytes < kFixedInfoBytes || signature != kFixedInfoSignature || !high || !low) return {};
+  return std::to_string(*high >> 16) + "." + std::to_string(*high & 0xFFFF) + "." + std::to_string(*low >> 16) + "." +
+         std::to_string(*low & 0xFFFF);
 }
 
 bool ReadModuleDeclarations(const std::string& path, ModuleDeclarations* out, std::string* error) {

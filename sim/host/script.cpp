@@ -12,6 +12,7 @@
 #include "sim/host/camera_commands.h"
 #include "sim/host/codes.h"
 #include "sim/host/host_internal.h"
+#include "sim/host/picture_notes.h"
 #include "sim/host/trace.h"
 
 namespace quorsim {
@@ -345,6 +346,7 @@ int RunScriptLines(Host& host, std::istream& script, const ScriptOptions& option
   std::string raw;
   int lineNumber = 0;
   int status = kScriptOk;
+  PictureNotes notes;  // what saved pictures tell of themselves
   // A refusal of the host's commands: the script goes on only with keep-going.
   auto refused = [&](const std::string& message) {
     Report(err, "quorsim: ", lineNumber, message);
@@ -363,10 +365,12 @@ int RunScriptLines(Host& host, std::istream& script, const ScriptOptions& option
 
     if (line.kind == ScriptLine::Call) {
       CallOutcome outcome;
+      const CallMarks before = MarkBeforeCall(host);
       if (!host.Call(line.name, line.args, &outcome, &error)) {
         Report(err, "quorsim: ", lineNumber, error);
         return kScriptError;
       }
+      NoteCallPictures(host, before, line, &notes);
       if (outcome.errorCode != 0) {
         Report(out, "", lineNumber, line.callText + " failed with error code " + ErrorCodeText(outcome.errorCode));
         status = kScriptFailed;
@@ -452,7 +456,11 @@ int RunScriptLines(Host& host, std::istream& script, const ScriptOptions& option
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
     PngStretchUsed used;
-    const bool saved = stretched ? SaveWavePngStretched(view, path, stretch, &used, &error) : SaveWavePng(view, path, &error);
+    const auto note = notes.find(view.name);
+    const PictureNote* picture = note != notes.end() ? &note->second : nullptr;
+    const PngText text = PicturePngText(picture, view, host.Declarations().version);
+    const bool saved = stretched ? SaveWavePngStretched(view, path, stretch, &used, &error, text)
+                                 : SaveWavePng(view, path, &error, text);
     if (!saved) {
       if (refused("savepng " + view.name + ": " + error)) return status;
       continue;
@@ -461,7 +469,7 @@ int RunScriptLines(Host& host, std::istream& script, const ScriptOptions& option
     if (stretched)
       done += ", stretched " + FormatNumber(used.low) + ".." + FormatNumber(used.high) + " onto 0.." +
               std::to_string(used.fullScale);
-    Report(out, "", lineNumber, done);
+    Report(out, "", lineNumber, done + ": " + PictureSettingsText(picture, view));
   }
   return status;
 }

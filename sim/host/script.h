@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <istream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/host/quorsim.h"
@@ -50,15 +51,21 @@ std::string FormatNumber(double value);
 // "640 x 512, unsigned 8-bit integer, min 0, max 255, mean 93.25".
 std::string WaveSummary(const WaveView& wave, bool withStatistics);
 
+// Keyword and text of one PNG tEXt chunk (Latin-1; a keyword of 1 to 79 characters).
+using PngTextEntry = std::pair<std::string, std::string>;
+using PngText = std::vector<PngTextEntry>;
+
 // Saves a two-dimensional (or one-dimensional) image wave as a grey PNG: type 72 as 8-bit,
 // type 80 as 16-bit. Dimension 0 runs along an image row. False with a message otherwise.
-bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* error);
+// The text goes into the file as tEXt chunks.
+bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* error, const PngText& text = {});
 bool PngSupported();
 
 // Saving with a range of values stretched over the full range of the PNG, so a raw picture is
 // visible: low maps to black, high to white, values between them in proportion (rounded),
 // values beyond them clipped, NaN black. A range of no width splits at its value: below is
 // black, the rest white. Any real numeric wave: 8-bit waves as 8-bit grey, the others as 16-bit.
+// The text, and a "Stretch" entry with the range used, go into the file as tEXt chunks.
 struct PngStretch {
   bool given = false;        // the range is low..high; else the wave's finite minimum..maximum
   double low = 0, high = 0;  // finite, when given (low above high maps in reverse)
@@ -68,7 +75,7 @@ struct PngStretchUsed {
   uint32_t fullScale = 0;    // 255 or 65535
 };
 bool SaveWavePngStretched(const WaveView& wave, const std::string& path, const PngStretch& stretch,
-                          PngStretchUsed* used, std::string* error);
+                          PngStretchUsed* used, std::string* error, const PngText& text = {});
 // One value of a stretched picture.
 uint32_t StretchedValue(double value, double low, double high, uint32_t fullScale);
 

@@ -318,12 +318,13 @@ TEST_F(BenchScript, SavepngStretchNamesTheRangeAndRefusesWhatItCannotStretch) {
                   "savepng pic wide.png stretch\n"
                   "savepng pic given.png stretch 5 10\n");
   EXPECT_EQ(r.status, kScriptOk) << r.err;
-  EXPECT_TRUE(Contains(r.out, "line 2: saved pic as " + (outDir_ / "plain.png").string() + "\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "line 2: saved pic as " + (outDir_ / "plain.png").string() + ": FK_MakeImage, 4 x 3\n"))
+      << r.out;
   EXPECT_TRUE(Contains(r.out, "line 3: saved pic as " + (outDir_ / "wide.png").string() +
-                                  ", stretched 0..23 onto 0..65535\n"))
+                                  ", stretched 0..23 onto 0..65535: FK_MakeImage, 4 x 3\n"))
       << r.out;
   EXPECT_TRUE(Contains(r.out, "line 4: saved pic as " + (outDir_ / "given.png").string() +
-                                  ", stretched 5..10 onto 0..65535\n"))
+                                  ", stretched 5..10 onto 0..65535: FK_MakeImage, 4 x 3\n"))
       << r.out;
   EXPECT_TRUE(std::filesystem::exists(outDir_ / "wide.png"));
 
@@ -474,14 +475,14 @@ TEST_F(ExampleScripts, TheFaultsExampleShowsEachFaultAndTheModulesAnswer) {
       "QV_TakePicture_12(\"nostart\") failed with error code -5 (driver error -5)\n",
       ": 0 waves\n",
       "QV_TakePicture_12(\"late\") = 0\n",
-      "late: 640 x 512, unsigned 16-bit integer, min 66, max 4095, mean 1677.58\n",
+      "late: 640 x 512, unsigned 16-bit integer, min 64, max 3177, mean 752.587\n",
       "QV_TakePicture_8(\"empty\", 0, 4096) failed with error code 100 (no picture in the camera's buffer)\n",
       "QV_TakePicture_12(\"resized\") failed with error code 1 (out of memory, or the picture could not be made)\n",
-      "QV_SetValues(3, 5) = -5\n",
+      "QV_SetValues(3, 2) = -5\n",
       "QV_GetWidth() = 640\n",
-      "camera: exposure scale 1.5\n",
+      "camera: exposure scale 1.2\n",
       "QV_TakePicture_12(\"noisy\") = 0\n",
-      "  exposure scale 1.5, noise 12 counts, seed 7\n",
+      "  exposure scale 1.2, noise 12 counts, seed 7\n",
       "QV_ReleaseCam() done, no result\n",
   };
   size_t at = 0;
@@ -505,6 +506,11 @@ TEST_F(ExampleScripts, TheDemoRunsCleanAndItsTraceShowsTheGrabCycle) {
   EXPECT_EQ(r.status, PngSupported() ? kScriptOk : kScriptFailed) << r.err << r.out;
   ExpectOnlyPngRefusals(r.err);
   EXPECT_TRUE(Contains(r.out, "QV_TakePicture_12(\"raw12\") = 0\n")) << r.out;
+  if (PngSupported()) {  // the line that saves a picture names the settings it was taken with
+    EXPECT_TRUE(Contains(r.out, "saved img8 as " + (outDir_ / "img8.png").string() +
+                                    ": QV_TakePicture_8, window 0..4096, exposure 2 ms, binning 2 x 2, 640 x 512\n"))
+        << r.out;
+  }
   const char* const traced[] = {
       "trace: call QV_InitCam()\n",
       "trace: driver: PREPARE_BOARD(0) -> 0\n",
@@ -512,7 +518,7 @@ TEST_F(ExampleScripts, TheDemoRunsCleanAndItsTraceShowsTheGrabCycle) {
       "trace: call QV_TakePicture_12(\"raw12\")\n",
       "trace: driver: GET_IMAGE_SIZE() -> 0: 640 x 512\n",
       "trace: driver: GET_DELAY_TIME() -> 0 us\n",
-      "trace: driver: GET_EXPOSURE_TIME() -> 5000 us\n",
+      "trace: driver: GET_EXPOSURE_TIME() -> 2000 us\n",
       "trace: driver: RUN_COC(4) -> 0\n",
       "trace: driver: GET_IMAGE_STATUS() ",
       "trace: driver: READ_IMAGE_12BIT(0, 640, 512) -> 0\n",

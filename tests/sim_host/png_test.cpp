@@ -22,6 +22,7 @@ struct Image {
   uint32_t width = 0, height = 0;
   int bitDepth = 0, colorType = -1;
   std::vector<std::vector<uint8_t>> rows;
+  PngText text;
 };
 
 bool ReadPng(const std::string& path, Image* image) {
@@ -43,6 +44,9 @@ bool ReadPng(const std::string& path, Image* image) {
   png_bytepp rows = png_get_rows(png, info);
   const size_t rowBytes = png_get_rowbytes(png, info);
   for (uint32_t y = 0; y < image->height; ++y) image->rows.emplace_back(rows[y], rows[y] + rowBytes);
+  png_textp text = nullptr;
+  const int texts = png_get_text(png, info, &text, nullptr);
+  for (int i = 0; i < texts; ++i) image->text.emplace_back(text[i].key, std::string(text[i].text, text[i].text_length));
   png_destroy_read_struct(&png, &info, nullptr);
   std::fclose(file);
   return true;
@@ -133,10 +137,14 @@ TEST_F(PngTest, StretchMapsTheRangeOverSixteenBitsPixelByPixel) {
   given.given = true;
   given.low = 100;
   given.high = 3000;
-  ASSERT_TRUE(SaveWavePngStretched(v, PathOf("given.png"), given, &used, &error)) << error;
+  const PngText text = {{"Function", "QV_TakePicture_12"}, {"Creation Time", "2026-12-09T18:00:00Z"}};
+  ASSERT_TRUE(SaveWavePngStretched(v, PathOf("given.png"), given, &used, &error, text)) << error;
   EXPECT_EQ(used.low, 100.0);
   Image window;
   ASSERT_TRUE(ReadPng(PathOf("given.png"), &window));
+  PngText withStretch = text;
+  withStretch.emplace_back("Stretch", "100..3000 onto 0..65535");
+  EXPECT_EQ(window.text, withStretch);
   EXPECT_EQ(Sample16(window, 0, 0), 0u);       // 66, below: clipped
   EXPECT_EQ(Sample16(window, 1, 0), 0u);       // 100
   EXPECT_EQ(Sample16(window, 0, 1), 65535u);   // 4095, above: clipped

@@ -173,6 +173,7 @@ TEST(ResourceFiles, USEnglishIsPreferredOverAnEarlierLanguage) {
     ASSERT_TRUE(ReadModuleDeclarations(file, &d, &error)) << file << ": " << error;
     ASSERT_EQ(d.functions.size(), 1u) << file;
     EXPECT_EQ(d.functions[0].name, "English") << file;
+    EXPECT_EQ(d.version, "3.14.15.926") << file;
     EXPECT_TRUE(d.strings.empty()) << file;  // the string list is optional
   }
 }

@@ -84,6 +84,7 @@ bool ReadDeclarationsOfModule(const std::string& libraryPath, ModuleDeclarations
   found.zemf = FindModuleResource(data, "ZEMF", 1100);
   found.zemi = FindModuleResource(data, "ZEMI", 1100);
   found.strings = FindModuleResource(data, "STR#", 1101);
+  found.version = FindModuleResource(data, MAKEINTRESOURCEA(16), 1);  // the version block
   const bool ok = ParseDeclarationResources(found, out, error);  // copies what it keeps
   FreeLibrary(data);
   if (!ok) *error = libraryPath + ": " + *error;
