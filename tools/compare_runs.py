@@ -10,7 +10,8 @@ belong to the platform, not to the module, are taken out: the Windows C runtime 
 ends as CR LF, and a path under the run's output folder is written with the platform's
 separator after the folder's own name, which differs between the runs. PNG files are compared
 by their header, decoded pixels (the two zlib builds may pack the same pixels differently) and
-text chunks but the time each picture was taken; any other file byte for byte. Prints each difference; exits 1 if there is one.
+text chunks but the time each picture was taken; any other file byte for byte. Prints each
+difference; exits 1 if there is one.
 """
 import os
 import re

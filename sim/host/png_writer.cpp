@@ -196,7 +196,8 @@ bool SaveWavePngStretched(const WaveView& wave, const std::string& path, const P
   if (used != nullptr) *used = {low, high, fullScale};
   // How to read the values back: the stretch goes with the picture.
   PngText withStretch = text;
-  withStretch.emplace_back("Stretch", FormatNumber(low) + ".." + FormatNumber(high) + " onto 0.." + std::to_string(fullScale));
+  withStretch.emplace_back("Stretch",
+                           FormatNumber(low) + ".." + FormatNumber(high) + " onto 0.." + std::to_string(fullScale));
   return EncodeAndWrite(pixels.data(), width, height, bitDepth, withStretch, path, error);
 }
 

@@ -1,8 +1,8 @@
 // Reads a module's declaration resources without running any of its code: the function
 // declarations (ZEMF 1100), the information words (ZEMI 1100), the string list (STR# 1101) and
 // the file version of its version block, from a compiled resource file (.res) or from the
-// resource section of a PE library. Every
-// offset and size read from the file is checked against the data before it is used.
+// resource section of a PE library. Every offset and size read from the file is checked against
+// the data before it is used.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
