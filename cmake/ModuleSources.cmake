@@ -21,10 +21,8 @@ set(OMBREL_MODULE_SOURCES
 list(TRANSFORM OMBREL_MODULE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 
 add_library(ombrel_module OBJECT ${OMBREL_MODULE_SOURCES})
+# On Linux the few Win32 calls the module makes are declared in hostlink/win32_subset.h, which
+# the platform stand-in implements.
 target_include_directories(ombrel_module PUBLIC ${CMAKE_SOURCE_DIR})
-if(NOT WIN32)
-  # On Linux the few Win32 calls come from the platform stand-in's header.
-  target_include_directories(ombrel_module PUBLIC ${CMAKE_SOURCE_DIR}/sim/platform/include)
-endif()
 # Only main leaves the shared library; the module's own symbols stay inside it.
 set_target_properties(ombrel_module PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)

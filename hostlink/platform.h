@@ -7,5 +7,5 @@
 #endif
 #include <windows.h>
 #else
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 #endif

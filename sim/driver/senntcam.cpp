@@ -17,7 +17,7 @@
 #endif
 #include <windows.h>
 #else
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 #endif
 
 #include "camera/driver.h"

@@ -11,7 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 #include "win32sim_control.h"
 
 namespace {

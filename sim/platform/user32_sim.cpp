@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 #include "win32sim_control.h"
 
 namespace {

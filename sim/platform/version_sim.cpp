@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 #include "win32sim_version_faults.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <time.h>
 
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 #include "win32sim_control.h"
 
 namespace {

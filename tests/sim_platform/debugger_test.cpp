@@ -2,7 +2,7 @@
 // DebugBreak does with one attached and with none.
 #include <gtest/gtest.h>
 
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 #include "win32sim_control.h"
 
 namespace {

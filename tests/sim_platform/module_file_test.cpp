@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 #include "win32sim_control.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 
 namespace {
 

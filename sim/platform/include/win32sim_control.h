@@ -16,7 +16,7 @@
 #endif
 #include <windows.h>
 #else
-#include "win32_subset.h"
+#include "hostlink/win32_subset.h"
 #endif
 
 // The clock. By default GetTickCount reads the real monotonic millisecond clock. In manual
