@@ -3,9 +3,8 @@
 
 #include <cstdint>
 
-// Error code of a picture that cannot be had for a reason of the module's own (impossible
-// size, no memory for the buffer, size changed between grab and wave).
-inline constexpr int32_t kErrPictureFailed = 1;
+#include "hostlink/error_codes.h"
+
 // Mode of RUN_COC that takes one picture.
 inline constexpr int32_t kRunSinglePicture = 4;
 // Margin added to the exposure time when waiting for the picture.

@@ -4,11 +4,8 @@
 
 #include <cstdint>
 
+#include "hostlink/error_codes.h"
 #include "hostlink/record.h"
-
-inline constexpr int32_t kErrHandleResizeFailed = 1;
-inline constexpr int32_t kErrNullHandle = 185;
-inline constexpr int32_t kErrTextCut = 2006;
 
 // Returns the handle's state before locking it; give it back to HSetState when done.
 int32_t SaveAndLockHandle(Handle h);

@@ -7,17 +7,9 @@
 #include <cstdint>
 
 #include "hostdata/waves.h"
+#include "hostlink/error_codes.h"
+#include "hostlink/host_messages.h"
 #include "hostlink/record.h"
-
-// Error codes of the value transfers (beside kErrNotNumeric, 412, and kErrPointOutsideWave,
-// 414, of the wave family; host results are passed on unchanged).
-inline constexpr int32_t kErrUnknownNumberType = 190;   // a type code outside the numeric types
-
-// Host messages of the value transfers, for waves of layouts other than 0 and 1.
-inline constexpr int32_t kMsgFetchWavePoint = 87;
-inline constexpr int32_t kMsgStoreWavePoint = 88;
-inline constexpr int32_t kMsgFetchWaveAsDoubles = 89;
-inline constexpr int32_t kMsgStoreWaveFromDoubles = 90;
 
 // The whole wave as doubles: one per point, two per point (real, imaginary) for complex waves,
 // so the buffer holds twice the point count then. The wave is locked for the transfer and its

@@ -6,16 +6,9 @@
 
 #include <cstdint>
 
+#include "hostlink/error_codes.h"
+#include "hostlink/host_messages.h"
 #include "hostlink/record.h"
-
-// Error codes of the wave routines (the host's own codes are passed on unchanged).
-inline constexpr int32_t kErrHostTooOld = 163;
-inline constexpr int32_t kErrTooFewPoints = 10;
-inline constexpr int32_t kErrNoSuchDimension = 380;
-inline constexpr int32_t kErrNotNumeric = 412;
-// A wave block too short for the header its layout indicator claims (and, in the value
-// transfers, an index outside its dimension or data outside the block).
-inline constexpr int32_t kErrPointOutsideWave = 414;
 
 // Numeric type codes.
 inline constexpr int32_t kWaveTypeText = 0;
@@ -40,49 +33,6 @@ inline constexpr int kMaxWaveDimensions = 4;
 inline constexpr int32_t kHostVersionNumericTypes = 200;
 inline constexpr int32_t kHostVersionMultiDimensional = 300;
 inline constexpr int32_t kHostVersionRequests196 = 500;
-
-// Host messages of the wave family.
-enum WaveMessage : int32_t {
-  kMsgMarkWaveModified = 1,
-  kMsgFetchWave = 7,
-  kMsgWaveType = 34,
-  kMsgWavePointCount = 35,
-  kMsgWaveRequest36 = 36,
-  kMsgWaveDataAddress = 37,
-  kMsgMakeWave1D = 42,
-  kMsgChangeWave1D = 43,
-  kMsgWaveRequest44 = 44,
-  kMsgWaveRequest47 = 47,
-  kMsgWaveRequest50 = 50,
-  kMsgWaveRequest51 = 51,
-  kMsgReadWaveUnitsPair = 52,
-  kMsgWriteWaveUnitsPair = 53,
-  kMsgWaveRequest54 = 54,
-  kMsgWaveRequest55 = 55,
-  kMsgMakeWaveMD = 77,
-  kMsgWaveDimensions = 78,
-  kMsgChangeWaveMD = 79,
-  kMsgWaveValuePair = 80,
-  kMsgWaveRequest81 = 81,
-  kMsgWaveUnits = 82,
-  kMsgSetWaveUnits = 83,
-  kMsgReadWaveText84 = 84,
-  kMsgWriteWaveText85 = 85,
-  kMsgWaveDataOffset = 86,
-  kMsgWaveRequest91 = 91,
-  kMsgWaveRequest92 = 92,
-  kMsgWaveHeaderValue93 = 93,
-  kMsgWaveHeaderValue94 = 94,
-  kMsgWaveHeaderValue95 = 95,
-  kMsgChangeWaveMD96 = 96,
-  kMsgFetchWaveInFolder = 157,
-  kMsgWaveRequest196 = 196,
-  kMsgWaveRequest197 = 197,
-  kMsgWaveRequest205 = 205,
-  kMsgWaveRequest206 = 206,
-  kMsgWaveRequest207 = 207,
-  kMsgWaveRequest208 = 208,
-};
 
 // Byte offsets of the header fields that the module reads directly.
 inline constexpr int kWaveLayoutIndicatorOffset = 26;

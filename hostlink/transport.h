@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "hostlink/error_codes.h"
 #include "hostlink/record.h"
 
 // The record's handle as main received it; set once by InitModuleRecord.
@@ -29,9 +30,6 @@ HostWord GetModuleItem(int32_t index);
 int32_t SetRecHandle(int32_t n);
 // One module-to-host exchange on the items already in place; returns the host's result.
 HostWord SendHostMessage(int32_t code);
-
-// What an exchange answers when the record cannot carry its items: the host is not called.
-inline constexpr HostWord kExchangeStopped = 1;
 
 // Send one host message with 0 to 6 items (in argument order) and return the host's result
 // unchanged; kExchangeStopped when the record cannot carry the items.

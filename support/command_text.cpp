@@ -31,7 +31,7 @@ int32_t SetOrCreateNumeric(const char* name, const double* realPart, const doubl
 
 bool FlagRefused(int32_t flag) { return flag && hostVersion < kHostVersionVariableFlag; }
 
-int32_t ReadName14(char* name) { return HostCode(CallHost1(kMsgReadCommandName, AsItem(name))); }
+int32_t ReadCommandName(char* name) { return HostCode(CallHost1(kMsgReadCommandName, AsItem(name))); }
 
 }  // namespace
 
@@ -85,7 +85,7 @@ int32_t FindKeyword(const char* const* keywords, char* text) {
 
 int32_t ReadKeyword(const char* const* keywords, int32_t* index) {
   char name[kNameBufferSize];
-  if (int32_t answer = ReadName14(name); answer != 0) return answer == ';' ? ';' : kErrExpectedKeyword;
+  if (int32_t answer = ReadCommandName(name); answer != 0) return answer == ';' ? ';' : kErrExpectedKeyword;
   const int32_t found = FindKeyword(keywords, name);
   if (found < 0) return kErrExpectedKeyword;
   *index = found;
@@ -114,23 +114,23 @@ int32_t ReadNameGated(int32_t* outValue, char* name, HostWord third) {
   if (hostVersion >= kHostVersionNameReader)
     return HostCode(CallHost3(kMsgReadCommandName124, AsItem(outValue), AsItem(name), third));
   *outValue = 0;
-  const int32_t answer = ReadName14(name);
+  const int32_t answer = ReadCommandName(name);
   return answer == ';' ? kErrNameAtStatementEnd : answer;
 }
 
 int32_t ReadWaveName(char* name) {
-  if (ReadName14(name) != 0) return kErrExpectedWaveName;
+  if (ReadCommandName(name) != 0) return kErrExpectedWaveName;
   return FetchWaveByName(name) != nullptr ? 0 : kErrExpectedWaveName;
 }
 
 int32_t ReadVariableName(char* name) {
-  if (ReadName14(name) != 0) return kErrExpectedVariableName;
+  if (ReadCommandName(name) != 0) return kErrExpectedVariableName;
   double realPart = 0, imaginaryPart = 0;
   return HostCode(CallHost3(kMsgReadNumericVariable, AsItem(name), AsItem(&realPart), AsItem(&imaginaryPart)));
 }
 
 int32_t ReadNameForQuery59(char* name) {
-  if (ReadName14(name) != 0) return kErrExpectedQueryName;
+  if (ReadCommandName(name) != 0) return kErrExpectedQueryName;
   return CallHost1(kMsgNameQuery59, AsItem(name)) != 0 ? 0 : kErrExpectedQueryName;
 }
 

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "hostlink/error_codes.h"
+#include "hostlink/host_messages.h"
 #include "hostlink/record.h"
 
 // Creation types of a variable (numeric type codes), and the flag bit added when the caller
@@ -15,12 +17,6 @@ inline constexpr int32_t kVariableTypeReal = 4;
 inline constexpr int32_t kVariableTypeComplex = 5;
 inline constexpr int32_t kVariableCreationFlag = 0x4000;
 
-// Result codes of these routines besides the host's own.
-inline constexpr int32_t kErrExpectedKeyword = 83;       // not in the list, or no name read
-inline constexpr int32_t kErrNameAtStatementEnd = 458;   // ';' where a name was wanted (older hosts)
-inline constexpr int32_t kErrExpectedWaveName = 2;
-inline constexpr int32_t kErrExpectedQueryName = 95;
-inline constexpr int32_t kErrExpectedVariableName = -1;
 // The setting request's answer when there is no such numeric variable.
 inline constexpr int32_t kNoSuchNumericVariable = -1;
 
@@ -28,24 +24,6 @@ inline constexpr int32_t kNoSuchNumericVariable = -1;
 inline constexpr int32_t kHostVersionVariableFlag = 200;   // 45 with the flag bit; 71
 inline constexpr int32_t kHostVersionNameReader = 300;     // 124
 inline constexpr int32_t kHostVersionStatementEnd = 400;   // 182
-
-// Host messages of the variable and command-text family.
-enum CommandTextMessage : int32_t {
-  kMsgReadNumericVariable = 3,
-  kMsgSetNumericVariable = 5,
-  kMsgSetStringVariable = 6,
-  kMsgTextRequest9 = 9,
-  kMsgPeekCommandChar = 10,
-  kMsgSkipCommandChar = 11,
-  kMsgReadCommandText = 12,
-  kMsgReadCommandNumber = 13,
-  kMsgReadCommandName = 14,
-  kMsgCreateVariable = 45,
-  kMsgNameQuery59 = 59,
-  kMsgBlankRequest71 = 71,
-  kMsgReadCommandName124 = 124,
-  kMsgAtStatementEnd = 182,
-};
 
 // ---- variables
 // Message 45; a creation type with kVariableCreationFlag is refused with kErrHostTooOld on

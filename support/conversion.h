@@ -14,11 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// Error codes of the type-code translation.
-inline constexpr int32_t kErrNumberType = 17;   // not a numeric type code, or not a valid element kind
-inline constexpr int32_t kErrTextType = 374;    // type code 0: text, which has no element kind
-#define ERR_NUMBER_TYPE kErrNumberType
-#define ERR_TEXT_TYPE kErrTextType
+#include "hostlink/error_codes.h"
+
 
 // Data format codes: with the bytes per element they name an element kind. Valid kinds are
 // signed and unsigned integers of 1, 2 or 4 bytes and floating point of 4 or 8 bytes.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "hostlink/host_messages.h"
 #include "hostlink/platform.h"
 #include "hostlink/record.h"
 
@@ -30,11 +31,6 @@ inline constexpr int32_t kClassNameBufferSize = 32;
 inline constexpr char kComboItemSeparator = ';';
 // A position of this value or more appends the items.
 inline constexpr int32_t kAppendComboItems = 10000;
-
-// Host messages that fill a handle with names separated by a given text.
-inline constexpr int32_t kMsgWaveNameList = 56;
-inline constexpr int32_t kMsgVariableNameList = 57;
-inline constexpr int32_t kMsgStringNameList = 58;
 
 // 1 while SetItemText runs (the edit's EN_CHANGE then comes from the module itself), else 0.
 extern int32_t settingItemText;

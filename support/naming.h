@@ -8,8 +8,10 @@
 
 #include <cstdint>
 
+#include "hostlink/error_codes.h"
+#include "hostlink/host_messages.h"
 #include "hostlink/record.h"
-#include "support/utilities.h"  // kMsgPostNotice (8), shared with the utilities
+#include "support/utilities.h"
 
 // Object type codes.
 inline constexpr int32_t kObjectTypeWave = 1;
@@ -25,51 +27,12 @@ inline constexpr int32_t kMaxBaseNameLength = 26;
 // Data-folder path texts that older hosts take from the module (longer ones fail with
 // kErrFolderPathTooLong).
 inline constexpr int32_t kMaxFolderPathLength = 400;
-inline constexpr int32_t kErrFolderPathTooLong = 394;
 // The only name space the free-name request is asked about: the data objects.
 inline constexpr int32_t kNameSpaceDataObjects = 1;
 
 // Host versions from which the naming requests exist.
 inline constexpr int32_t kHostVersionNameRequests = 300;   // 151 and 152
 inline constexpr int32_t kHostVersionFolderPaths = 301;    // 108 takes any path
-
-// Host messages of the naming and data-folder family.
-enum NamingMessage : int32_t {
-  kMsgFreeName = 76,
-  kMsgFolderRequest100 = 100,
-  kMsgFolderRequest101 = 101,
-  kMsgFolderRequest102 = 102,
-  kMsgFolderRequest103 = 103,
-  kMsgFolderRequest104 = 104,
-  kMsgRootDataFolder = 105,
-  kMsgCurrentDataFolder = 106,
-  kMsgSetCurrentDataFolder = 107,
-  kMsgResolveFolderPath = 108,
-  kMsgFolderRequest109 = 109,
-  kMsgFolderRequest110 = 110,
-  kMsgFolderRequest111 = 111,
-  kMsgFolderRequest112 = 112,
-  kMsgFolderRequest113 = 113,
-  kMsgFolderRequest114 = 114,
-  kMsgFolderRequest115 = 115,
-  kMsgFolderRequest116 = 116,
-  kMsgFolderRequest117 = 117,
-  kMsgFolderRequest118 = 118,
-  kMsgFolderRequest119 = 119,
-  kMsgFolderRequest120 = 120,
-  kMsgFolderRequest121 = 121,
-  kMsgFolderRequest122 = 122,
-  kMsgFolderRequest123 = 123,
-  kMsgFolderRequest125 = 125,
-  kMsgFolderRequest126 = 126,
-  kMsgFolderRequest127 = 127,
-  kMsgFolderRequest128 = 128,
-  kMsgNameConflict = 150,
-  kMsgFormatNameForCommand = 151,
-  kMsgLegalizeName = 152,
-  kMsgLookUpFolderObject = 159,
-  kMsgFolderRequest160 = 160,
-};
 
 // ---- one host request each (a null data-folder handle means the current data folder)
 // The folder fetches set *folderOut to null first; a host that answers success without a

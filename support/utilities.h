@@ -6,14 +6,8 @@
 
 #include <cstdint>
 
+#include "hostlink/host_messages.h"
 #include "hostlink/platform.h"
-
-// Host messages of the utilities.
-inline constexpr int32_t kMsgPostNotice = 8;
-inline constexpr int32_t kMsgHostSignal = 33;
-inline constexpr int32_t kMsgHistoryText = 49;
-inline constexpr int32_t kMsgFindCharacter = 173;
-inline constexpr int32_t kMsgFindLastCharacter = 174;
 
 // From this host version on the host searches for characters itself (messages 173 and 174).
 inline constexpr int32_t kHostVersionCharacterSearch = 313;

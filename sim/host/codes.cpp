@@ -1,6 +1,8 @@
 // The tables behind codes.h: message names and error meanings, fixed codes with fixed texts.
 #include "sim/host/codes.h"
 
+#include "hostlink/error_codes.h"
+#include "hostlink/host_messages.h"
 #include "hostlink/record.h"
 #include "sim/host/quorsim.h"
 
@@ -15,60 +17,60 @@ struct MessageName {
 
 // The requests the simulated host answers (quorsim.h describes each).
 constexpr MessageName kModuleRequests[] = {
-    {1, "mark wave modified", true},
-    {3, "read numeric variable", true},
-    {5, "set numeric variable", true},
-    {6, "set string variable", true},
-    {7, "find wave", false},
-    {8, "notice", true},
-    {9, "output line", true},
-    {10, "peek at command text", false},
-    {11, "consume command character", false},
-    {12, "read command text", false},
-    {13, "read command number", true},
-    {14, "read command name", true},
-    {33, "signal", true},
-    {34, "wave type", false},
-    {35, "wave points", false},
-    {37, "wave data address", false},
-    {42, "make 1D wave", true},
-    {43, "change 1D wave", true},
-    {45, "make variable", true},
-    {49, "history text", true},
-    {52, "read units (layout 0)", true},
-    {53, "write units (layout 0)", true},
-    {56, "list wave names", true},
-    {57, "list numeric variable names", true},
-    {58, "list string variable names", true},
-    {59, "is string variable", false},
-    {71, "empty output line", true},
-    {76, "free object name", true},
-    {77, "make wave", true},
-    {78, "wave dimensions", true},
-    {79, "change wave", true},
-    {80, "dimension value pair", true},
-    {82, "read units", true},
-    {83, "write units", true},
-    {86, "wave data offset", true},
-    {87, "read wave point", true},
-    {88, "write wave point", true},
-    {89, "read wave as doubles", true},
-    {90, "write wave from doubles", true},
-    {93, "header value 93", false},
-    {94, "header value 94", false},
-    {95, "header value 95", false},
-    {105, "root data folder", true},
-    {106, "current data folder", true},
-    {107, "set current data folder", true},
-    {108, "resolve data folder path", true},
-    {124, "read command name, quoted", true},
-    {150, "check object name", true},
-    {151, "quote object name", true},
-    {152, "clean up object name", true},
-    {159, "find object", true},
-    {173, "find character", false},
-    {174, "find last character", false},
-    {182, "at statement end", false},
+    {kMsgMarkWaveModified, "mark wave modified", true},
+    {kMsgReadNumericVariable, "read numeric variable", true},
+    {kMsgSetNumericVariable, "set numeric variable", true},
+    {kMsgSetStringVariable, "set string variable", true},
+    {kMsgFetchWave, "find wave", false},
+    {kMsgPostNotice, "notice", true},
+    {kMsgTextRequest9, "output line", true},
+    {kMsgPeekCommandChar, "peek at command text", false},
+    {kMsgSkipCommandChar, "consume command character", false},
+    {kMsgReadCommandText, "read command text", false},
+    {kMsgReadCommandNumber, "read command number", true},
+    {kMsgReadCommandName, "read command name", true},
+    {kMsgHostSignal, "signal", true},
+    {kMsgWaveType, "wave type", false},
+    {kMsgWavePointCount, "wave points", false},
+    {kMsgWaveDataAddress, "wave data address", false},
+    {kMsgMakeWave1D, "make 1D wave", true},
+    {kMsgChangeWave1D, "change 1D wave", true},
+    {kMsgCreateVariable, "make variable", true},
+    {kMsgHistoryText, "history text", true},
+    {kMsgReadWaveUnitsPair, "read units (layout 0)", true},
+    {kMsgWriteWaveUnitsPair, "write units (layout 0)", true},
+    {kMsgWaveNameList, "list wave names", true},
+    {kMsgVariableNameList, "list numeric variable names", true},
+    {kMsgStringNameList, "list string variable names", true},
+    {kMsgNameQuery59, "is string variable", false},
+    {kMsgBlankRequest71, "empty output line", true},
+    {kMsgFreeName, "free object name", true},
+    {kMsgMakeWaveMD, "make wave", true},
+    {kMsgWaveDimensions, "wave dimensions", true},
+    {kMsgChangeWaveMD, "change wave", true},
+    {kMsgWaveValuePair, "dimension value pair", true},
+    {kMsgWaveUnits, "read units", true},
+    {kMsgSetWaveUnits, "write units", true},
+    {kMsgWaveDataOffset, "wave data offset", true},
+    {kMsgFetchWavePoint, "read wave point", true},
+    {kMsgStoreWavePoint, "write wave point", true},
+    {kMsgFetchWaveAsDoubles, "read wave as doubles", true},
+    {kMsgStoreWaveFromDoubles, "write wave from doubles", true},
+    {kMsgWaveHeaderValue93, "header value 93", false},
+    {kMsgWaveHeaderValue94, "header value 94", false},
+    {kMsgWaveHeaderValue95, "header value 95", false},
+    {kMsgRootDataFolder, "root data folder", true},
+    {kMsgCurrentDataFolder, "current data folder", true},
+    {kMsgSetCurrentDataFolder, "set current data folder", true},
+    {kMsgResolveFolderPath, "resolve data folder path", true},
+    {kMsgReadCommandName124, "read command name, quoted", true},
+    {kMsgNameConflict, "check object name", true},
+    {kMsgFormatNameForCommand, "quote object name", true},
+    {kMsgLegalizeName, "clean up object name", true},
+    {kMsgLookUpFolderObject, "find object", true},
+    {kMsgFindCharacter, "find character", false},
+    {kMsgFindLastCharacter, "find last character", false},
+    {kMsgAtStatementEnd, "at statement end", false},
 };
 
 constexpr MessageName kMessagesToModule[] = {
@@ -81,28 +83,13 @@ struct CodeMeaning {
   const char* meaning;
 };
 
-// Codes of the module, the host and the camera driver that a function can hand back. Code 1
-// is the module's for a handle that could not grow and for a picture it could not make, and
-// the host's for memory it has not got.
-constexpr CodeMeaning kCodeMeanings[] = {
-    {1, "out of memory, or the picture could not be made"},
-    {2, "expected the name of a wave"},
-    {10, "too few points: this host wants at least 2"},
-    {17, "not a numeric type code"},
+// The host's own codes and the camera driver's positive status that a function can hand back;
+// the module's own codes and their meanings are the module's table (hostlink/error_codes.h),
+// which the host's codes of the same value share (1: out of memory, 163, 190, 380, 412, 414, 458).
+constexpr CodeMeaning kHostCodeMeanings[] = {
     {kErrNameInUse, "the name is already in use"},
     {kErrBadName, "the host refuses this name"},
-    {83, "expected a keyword or a name"},
-    {95, "expected the name of a string variable"},
     {100, "no picture in the camera's buffer"},
-    {kErrHostTooOld, "the host is too old for this request"},
-    {185, "no handle (a null handle was given)"},
-    {kErrBadType, "not a numeric type code of a wave"},
-    {374, "a text type has no numeric elements"},
-    {kErrBadDimensionIndex, "no such dimension"},
-    {394, "data folder path too long"},
-    {kErrNotNumeric, "the wave is not numeric"},
-    {kErrIndexOutOfRange, "point index outside the wave"},
-    {kErrStatementEndBeforeName, "the statement ended where a name was wanted"},
     {kErrBadParameter, "a required address was null"},
     {kErrNotAWave, "not a wave of this host"},
     {kErrNoDataFolder, "not a data folder of this host"},
@@ -117,7 +104,6 @@ constexpr CodeMeaning kCodeMeanings[] = {
     {kErrExpectedName, "expected a name"},
     {kErrNameTooLong, "the name is too long"},
     {kErrReservedName, "the name is reserved"},
-    {2006, "text cut to its limit"},
     {kErrUnknownMessage, "the host does not know this request"},
 };
 
@@ -147,7 +133,8 @@ const char* MessageToModuleName(int message) {
 std::string ErrorCodeMeaning(int32_t code) {
   if (code == kBoardNotOpen) return "driver error -1: the board is not open";
   if (code < 0) return "driver error " + std::to_string(code);
-  for (const CodeMeaning& entry : kCodeMeanings)
+  if (const std::string_view meaning = ModuleErrorMeaning(code); !meaning.empty()) return std::string(meaning);
+  for (const CodeMeaning& entry : kHostCodeMeanings)
     if (entry.code == code) return entry.meaning;
   return {};
 }

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "hostlink/host_messages.h"
 #include "sim/host/quorsim.h"
 
 namespace quorsim {

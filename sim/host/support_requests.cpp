@@ -415,7 +415,7 @@ int32_t ReadName(Host::State& s, HostWord bufferItem) {
 }
 
 // Message 124: the newer name reader.
-int32_t ReadName124(Host::State& s, HostWord quotedItem, HostWord bufferItem, HostWord liberalAllowed) {
+int32_t ReadQuotableName(Host::State& s, HostWord quotedItem, HostWord bufferItem, HostWord liberalAllowed) {
   int32_t* quotedOut = PointerAt<int32_t>(quotedItem);
   if (quotedOut == nullptr || bufferItem == 0) return kErrBadParameter;
   Reader r = CommandReader(s);
@@ -441,87 +441,87 @@ bool AnswerSupportMessage(Host::State& s, int message, std::span<const HostWord>
   auto item = [&](size_t k) -> HostWord { return k < items.size() ? items[k] : 0; };
   const int version = s.options.version;
   switch (message) {
-    case 105: {  // root data folder: 0, &out
+    case kMsgRootDataFolder: {  // 0, &out
       Handle* out = PointerAt<Handle>(item(1));
       if (item(0) != 0 || out == nullptr) { *result = kErrBadParameter; return true; }
       *out = s.root->handle;
       *result = 0;
       return true;
     }
-    case 106: {  // current data folder: &out
+    case kMsgCurrentDataFolder: {  // &out
       Handle* out = PointerAt<Handle>(item(0));
       if (out == nullptr) { *result = kErrBadParameter; return true; }
       *out = s.current->handle;
       *result = 0;
       return true;
     }
-    case 107: {  // make current: folder
+    case kMsgSetCurrentDataFolder: {  // folder
       Folder* folder = FolderOf(s, item(0));
       if (folder == nullptr) { *result = kErrNoDataFolder; return true; }
       s.current = folder;
       *result = 0;
       return true;
     }
-    case 108: *result = ResolvePath(s, item(0), item(1), item(2)); return true;
-    case 76: *result = FreeName(s, item(0), item(1), item(2), item(3)); return true;
-    case 150: *result = NameConflict(s, item(0), item(1), item(2)); return true;
-    case 151:
+    case kMsgResolveFolderPath: *result = ResolvePath(s, item(0), item(1), item(2)); return true;
+    case kMsgFreeName: *result = FreeName(s, item(0), item(1), item(2), item(3)); return true;
+    case kMsgNameConflict: *result = NameConflict(s, item(0), item(1), item(2)); return true;
+    case kMsgFormatNameForCommand:
       if (version < 300) return false;
       *result = FormatName(item(0));
       return true;
-    case 152:
+    case kMsgLegalizeName:
       if (version < 300) return false;
       *result = LegalizeName(item(0), item(1), item(2));
       return true;
-    case 159: *result = LookUp(s, item(0), item(1), item(2), item(3)); return true;
-    case 8: {  // notice
+    case kMsgLookUpFolderObject: *result = LookUp(s, item(0), item(1), item(2), item(3)); return true;
+    case kMsgPostNotice: {
       std::string text;
       if (!TextFromItem(item(0), kMaxNoticeLength, &text)) { *result = kErrBadParameter; return true; }
       StateOf(s).notices.push_back(std::move(text));
       *result = 0;
       return true;
     }
-    case 9: {  // a text line
+    case kMsgTextRequest9: {  // a text line
       std::string text;
       if (!TextFromItem(item(0), kMaxNoticeLength, &text)) { *result = kErrBadParameter; return true; }
       StateOf(s).outputLines.push_back(std::move(text));
       *result = 0;
       return true;
     }
-    case 71:  // an empty line
+    case kMsgBlankRequest71:  // an empty line
       if (version < 200) return false;
       StateOf(s).outputLines.emplace_back();
       *result = 0;
       return true;
-    case 3: *result = ReadNumeric(s, item(0), item(1), item(2)); return true;
-    case 5: *result = SetNumeric(s, item(0), item(1), item(2)); return true;
-    case 6: *result = SetString(s, item(0), item(1)); return true;
-    case 45: *result = CreateVariableRequest(s, item(0), item(1)); return true;
-    case 59: {  // is it a string variable?
+    case kMsgReadNumericVariable: *result = ReadNumeric(s, item(0), item(1), item(2)); return true;
+    case kMsgSetNumericVariable: *result = SetNumeric(s, item(0), item(1), item(2)); return true;
+    case kMsgSetStringVariable: *result = SetString(s, item(0), item(1)); return true;
+    case kMsgCreateVariable: *result = CreateVariableRequest(s, item(0), item(1)); return true;
+    case kMsgNameQuery59: {  // is it a string variable?
       std::string name;
       Variable* v = TextFromItem(item(0), kMaxBaseTextLength, &name) ? FindVariableNamed(s, *s.current, name) : nullptr;
       *result = (v != nullptr && v->type == kVariableString) ? 1 : 0;
       return true;
     }
-    case 10: {
+    case kMsgPeekCommandChar: {
       Reader r = CommandReader(s);
       *result = static_cast<unsigned char>(r.At(r.NextItem()));
       return true;
     }
-    case 11: {
+    case kMsgSkipCommandChar: {
       Reader r = CommandReader(s);
       r.position = std::min(r.NextItem() + 1, r.text.size());
       *result = 0;
       return true;
     }
-    case 12: *result = ReadText(s, item(0)); return true;
-    case 13: *result = ReadNumber(s, item(0)); return true;
-    case 14: *result = ReadName(s, item(0)); return true;
-    case 124:
+    case kMsgReadCommandText: *result = ReadText(s, item(0)); return true;
+    case kMsgReadCommandNumber: *result = ReadNumber(s, item(0)); return true;
+    case kMsgReadCommandName: *result = ReadName(s, item(0)); return true;
+    case kMsgReadCommandName124:
       if (version < 300) return false;
-      *result = ReadName124(s, item(0), item(1), item(2));
+      *result = ReadQuotableName(s, item(0), item(1), item(2));
       return true;
-    case 182: {
+    case kMsgAtStatementEnd: {
       if (version < 400) return false;
       Reader r = CommandReader(s);
       *result = IsStatementEnd(r.At(r.NextItem())) ? 1 : 0;

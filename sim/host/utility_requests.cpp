@@ -12,14 +12,6 @@
 namespace quorsim {
 namespace {
 
-constexpr int kMsgSignal = 33;
-constexpr int kMsgHistoryText = 49;
-constexpr int kMsgWaveNames = 56;
-constexpr int kMsgVariableNames = 57;
-constexpr int kMsgStringNames = 58;
-constexpr int kMsgFindFirst = 173;
-constexpr int kMsgFindLast = 174;
-
 struct UtilityState {
   std::vector<int32_t> signals;
   std::vector<HistoryText> history;
@@ -68,7 +60,7 @@ HostWord AnswerNameList(Host::State& s, int message, std::span<const HostWord> i
   if (separator == nullptr || !MemIsLiveHandle(list) || MemOwner(list) != BlockOwner::Module) return kErrBadParameter;
 
   std::vector<std::string> names;
-  if (message == kMsgWaveNames) {
+  if (message == kMsgWaveNameList) {
     for (const auto& wave : s.current->waves) names.push_back(wave->name);
   } else {
     names = StateOf(s).nameLists[message];
@@ -90,7 +82,7 @@ HostWord AnswerNameList(Host::State& s, int message, std::span<const HostWord> i
 
 bool AnswerUtilityMessage(Host::State& s, int message, std::span<const HostWord> items, HostWord* result) {
   switch (message) {
-    case kMsgSignal:
+    case kMsgHostSignal:
       StateOf(s).signals.push_back(static_cast<int32_t>(Item(items, 0)));
       *result = 0;
       return true;
@@ -104,18 +96,18 @@ bool AnswerUtilityMessage(Host::State& s, int message, std::span<const HostWord>
       *result = 0;
       return true;
     }
-    case kMsgWaveNames:
-    case kMsgVariableNames:
-    case kMsgStringNames:
+    case kMsgWaveNameList:
+    case kMsgVariableNameList:
+    case kMsgStringNameList:
       *result = AnswerNameList(s, message, items);
       return true;
-    case kMsgFindFirst:
-    case kMsgFindLast: {
+    case kMsgFindCharacter:
+    case kMsgFindLastCharacter: {
       const char* text = TextItem(items, 0);
       const char character = static_cast<char>(Item(items, 1));
       const char* found = nullptr;
       if (text != nullptr)
-        found = message == kMsgFindFirst ? std::strchr(text, character) : std::strrchr(text, character);
+        found = message == kMsgFindCharacter ? std::strchr(text, character) : std::strrchr(text, character);
       *result = reinterpret_cast<HostWord>(found);
       return true;
     }

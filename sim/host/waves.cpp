@@ -474,148 +474,201 @@ void DisposeFolderTree(Host::State& s, Folder& folder) {
 }
 
 // ---------------------------------------------------------------- the wave requests
-bool AnswerWaveMessage(Host::State& s, int message, std::span<const HostWord> items, HostWord* result) {
-  auto item = [&](size_t k) -> HostWord { return k < items.size() ? items[k] : 0; };
-  const int version = s.options.version;
-  Wave* w = WaveOf(s, item(0));
-  switch (message) {
-    case 1:  // mark modified
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      ++w->modifiedCount;
-      *result = 0;
-      return true;
-    case 7: {  // look a wave up by name in the current folder
-      std::string name;
-      Wave* found = NameFromItem(item(0), &name) ? FindWaveNamed(*s.current, name) : nullptr;
-      *result = found == nullptr ? 0 : reinterpret_cast<HostWord>(found->handle);
-      return true;
-    }
-    case 34: *result = w == nullptr ? 0 : w->type; return true;
-    case 35: *result = w == nullptr ? 0 : w->points; return true;
-    case 37: *result = w == nullptr ? 0 : reinterpret_cast<HostWord>(DataOf(*w)); return true;
-    case 93: *result = w == nullptr ? 0 : w->header.value93; return true;
-    case 94: *result = w == nullptr ? 0 : w->header.value94; return true;
-    case 95: *result = w == nullptr ? 0 : w->header.value95; return true;
+namespace {
 
-    case 42: {  // make 1D: &out, name, points, type, overwrite
-      SetOutHandle(item(0), nullptr);
-      int type = static_cast<int>(item(3));
-      if (int32_t gate = OldHostTypeGate(version, type)) { *result = gate; return true; }
-      std::string name;
-      if (!NameFromItem(item(1), &name)) { *result = kErrBadName; return true; }
-      if (item(2) < 0 || item(2) > INT32_MAX) { *result = kErrBadDimensions; return true; }
-      Wave* made = nullptr;
-      *result = MakeWave(s, *s.current, name, LayoutForHost(version), type, {static_cast<int32_t>(item(2)), 0, 0, 0},
-                         item(4) != 0, &made);
-      if (made != nullptr) SetOutHandle(item(0), made->handle);
-      return true;
-    }
-    case 43: {  // change 1D: wave, points, type
-      int type = static_cast<int>(item(2));
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      if (int32_t gate = OldHostTypeGate(version, type)) { *result = gate; return true; }
-      if (item(1) < 0 || item(1) > INT32_MAX) { *result = kErrBadDimensions; return true; }
-      *result = ChangeWave(s, *w, type, {static_cast<int32_t>(item(1)), 0, 0, 0});
-      return true;
-    }
-    case 77: {  // make MD: &out, name, folder, &dimensions, type, overwrite
-      if (version < 300) return false;
-      SetOutHandle(item(0), nullptr);
-      std::string name;
-      if (!NameFromItem(item(1), &name)) { *result = kErrBadName; return true; }
-      Folder* folder = FolderOf(s, item(2));
-      if (folder == nullptr) { *result = kErrNoDataFolder; return true; }
-      std::array<int32_t, kMaxDimensions> dims;
-      if (int32_t err = ReadDimensionList(item(3), &dims)) { *result = err; return true; }
-      Wave* made = nullptr;
-      *result = MakeWave(s, *folder, name, 1, static_cast<int>(item(4)), dims, item(5) != 0, &made);
-      if (made != nullptr) SetOutHandle(item(0), made->handle);
-      return true;
-    }
-    case 79: {  // change MD: wave, type, &dimensions
-      if (version < 300) return false;
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      std::array<int32_t, kMaxDimensions> dims;
-      if (int32_t err = ReadDimensionList(item(2), &dims)) { *result = err; return true; }
-      *result = ChangeWave(s, *w, static_cast<int>(item(1)), dims);
-      return true;
-    }
-    case 78: {  // dimensions: wave, &count, list or null (four entries written)
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      if (int32_t* count = reinterpret_cast<int32_t*>(item(1))) *count = DimensionCount(*w);
-      if (int32_t* list = reinterpret_cast<int32_t*>(item(2))) {
-        for (int d = 0; d < kMaxDimensions; ++d) list[d] = w->dimensions[d];
-      }
-      *result = 0;
-      return true;
-    }
-    case 80: {  // value pair: wave, index, then either two double addresses or one for both
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      double* first = reinterpret_cast<double*>(item(2));
-      double* second = items.size() >= 4 ? reinterpret_cast<double*>(item(3)) : (first ? first + 1 : nullptr);
-      double a = 0, b = 0;
-      HostWord index = item(1);
-      if (index == -1) {
-        if (w->header.dataPairFlag != 0) {
-          a = w->header.dataPair[0];
-          b = w->header.dataPair[1];
-        }
-      } else if (index >= 0 && index < kMaxDimensions) {
-        a = w->header.dimensionPairs[index][0];
-        b = w->header.dimensionPairs[index][1];
-      } else {
-        *result = kErrBadDimensionIndex;
-        return true;
-      }
-      if (first != nullptr) *first = a;
-      if (second != nullptr) *second = b;
-      *result = 0;
-      return true;
-    }
-    case 82: {  // units reader: wave, index, out text
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      std::string* units = UnitsOf(*w, item(1));
-      CopyUnitsOut(units == nullptr ? std::string() : *units, item(2));
-      *result = 0;
-      return true;
-    }
-    case 83: {  // units writer: wave, index, text
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      if (std::string* units = UnitsOf(*w, item(1))) CopyUnitsIn(item(2), units);
-      *result = 0;
-      return true;
-    }
-    case 52:  // units of dimension 0 and of the data: wave, out text, out text
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      CopyUnitsOut(w->header.dimensionUnits[0], item(1));
-      CopyUnitsOut(w->header.dataUnits, item(2));
-      *result = 0;
-      return true;
-    case 53:  // set them: wave, text or null, text or null
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      CopyUnitsIn(item(1), &w->header.dimensionUnits[0]);
-      CopyUnitsIn(item(2), &w->header.dataUnits);
-      *result = 0;
-      return true;
-    case 86: {  // data offset: wave, second argument (same answer), &offset
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      int32_t* offset = reinterpret_cast<int32_t*>(item(2));
-      if (offset == nullptr) { *result = kErrBadParameter; return true; }
-      *offset = static_cast<int32_t>(DataOffsetOf(*w));
-      *result = 0;
-      return true;
-    }
-    case 87: case 88:  // one point: wave, four indices, two doubles
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      *result = TransferPoint(*w, item(1), item(2), message == 88);
-      return true;
-    case 89: case 90:  // whole wave: wave, buffer of doubles
-      if (w == nullptr) { *result = kErrNotAWave; return true; }
-      *result = TransferWhole(*w, item(1), message == 90);
-      return true;
-    default:
-      return false;
+// One wave request: its items (those the module did not send read as 0) and the wave that
+// item 0 names, or null.
+struct WaveRequest {
+  Host::State& s;
+  std::span<const HostWord> items;
+  Wave* w;
+  HostWord item(size_t k) const { return k < items.size() ? items[k] : 0; }
+};
+
+HostWord MarkModified(const WaveRequest& r) {
+  ++r.w->modifiedCount;
+  return 0;
+}
+
+// A wave by name in the current folder: its handle, or 0.
+HostWord FetchByName(const WaveRequest& r) {
+  std::string name;
+  Wave* found = NameFromItem(r.item(0), &name) ? FindWaveNamed(*r.s.current, name) : nullptr;
+  return found == nullptr ? 0 : reinterpret_cast<HostWord>(found->handle);
+}
+
+// The header values answer 0 for an item that is not a wave.
+HostWord TypeOf(const WaveRequest& r) { return r.w == nullptr ? 0 : r.w->type; }
+HostWord PointCountOf(const WaveRequest& r) { return r.w == nullptr ? 0 : r.w->points; }
+HostWord DataAddressOf(const WaveRequest& r) { return r.w == nullptr ? 0 : reinterpret_cast<HostWord>(DataOf(*r.w)); }
+HostWord HeaderValue93(const WaveRequest& r) { return r.w == nullptr ? 0 : r.w->header.value93; }
+HostWord HeaderValue94(const WaveRequest& r) { return r.w == nullptr ? 0 : r.w->header.value94; }
+HostWord HeaderValue95(const WaveRequest& r) { return r.w == nullptr ? 0 : r.w->header.value95; }
+
+// &out, name, points, type, overwrite
+HostWord MakeOneDimensional(const WaveRequest& r) {
+  SetOutHandle(r.item(0), nullptr);
+  int type = static_cast<int>(r.item(3));
+  if (int32_t gate = OldHostTypeGate(r.s.options.version, type)) return gate;
+  std::string name;
+  if (!NameFromItem(r.item(1), &name)) return kErrBadName;
+  if (r.item(2) < 0 || r.item(2) > INT32_MAX) return kErrBadDimensions;
+  Wave* made = nullptr;
+  int32_t answer = MakeWave(r.s, *r.s.current, name, LayoutForHost(r.s.options.version), type,
+                            {static_cast<int32_t>(r.item(2)), 0, 0, 0}, r.item(4) != 0, &made);
+  if (made != nullptr) SetOutHandle(r.item(0), made->handle);
+  return answer;
+}
+
+// wave, points, type
+HostWord ChangeOneDimensional(const WaveRequest& r) {
+  int type = static_cast<int>(r.item(2));
+  if (int32_t gate = OldHostTypeGate(r.s.options.version, type)) return gate;
+  if (r.item(1) < 0 || r.item(1) > INT32_MAX) return kErrBadDimensions;
+  return ChangeWave(r.s, *r.w, type, {static_cast<int32_t>(r.item(1)), 0, 0, 0});
+}
+
+// &out, name, folder, &dimensions, type, overwrite
+HostWord MakeMultiDimensional(const WaveRequest& r) {
+  SetOutHandle(r.item(0), nullptr);
+  std::string name;
+  if (!NameFromItem(r.item(1), &name)) return kErrBadName;
+  Folder* folder = FolderOf(r.s, r.item(2));
+  if (folder == nullptr) return kErrNoDataFolder;
+  std::array<int32_t, kMaxDimensions> dims;
+  if (int32_t err = ReadDimensionList(r.item(3), &dims)) return err;
+  Wave* made = nullptr;
+  int32_t answer = MakeWave(r.s, *folder, name, 1, static_cast<int>(r.item(4)), dims, r.item(5) != 0, &made);
+  if (made != nullptr) SetOutHandle(r.item(0), made->handle);
+  return answer;
+}
+
+// wave, type, &dimensions
+HostWord ChangeMultiDimensional(const WaveRequest& r) {
+  std::array<int32_t, kMaxDimensions> dims;
+  if (int32_t err = ReadDimensionList(r.item(2), &dims)) return err;
+  return ChangeWave(r.s, *r.w, static_cast<int>(r.item(1)), dims);
+}
+
+// wave, &count, list or null (four entries written)
+HostWord DimensionsOf(const WaveRequest& r) {
+  if (int32_t* count = reinterpret_cast<int32_t*>(r.item(1))) *count = DimensionCount(*r.w);
+  if (int32_t* list = reinterpret_cast<int32_t*>(r.item(2))) {
+    for (int d = 0; d < kMaxDimensions; ++d) list[d] = r.w->dimensions[d];
   }
+  return 0;
+}
+
+// wave, index, then either two double addresses or one for both
+HostWord ValuePairOf(const WaveRequest& r) {
+  double* first = reinterpret_cast<double*>(r.item(2));
+  double* second = r.items.size() >= 4 ? reinterpret_cast<double*>(r.item(3)) : (first ? first + 1 : nullptr);
+  const WaveHeaderValues& h = r.w->header;
+  double a = 0, b = 0;
+  HostWord index = r.item(1);
+  if (index == -1) {
+    if (h.dataPairFlag != 0) {
+      a = h.dataPair[0];
+      b = h.dataPair[1];
+    }
+  } else if (index >= 0 && index < kMaxDimensions) {
+    a = h.dimensionPairs[index][0];
+    b = h.dimensionPairs[index][1];
+  } else {
+    return kErrBadDimensionIndex;
+  }
+  if (first != nullptr) *first = a;
+  if (second != nullptr) *second = b;
+  return 0;
+}
+
+// wave, index, out text
+HostWord ReadUnits(const WaveRequest& r) {
+  std::string* units = UnitsOf(*r.w, r.item(1));
+  CopyUnitsOut(units == nullptr ? std::string() : *units, r.item(2));
+  return 0;
+}
+
+// wave, index, text
+HostWord WriteUnits(const WaveRequest& r) {
+  if (std::string* units = UnitsOf(*r.w, r.item(1))) CopyUnitsIn(r.item(2), units);
+  return 0;
+}
+
+// Units of dimension 0 and of the data: wave, out text, out text.
+HostWord ReadUnitsPair(const WaveRequest& r) {
+  CopyUnitsOut(r.w->header.dimensionUnits[0], r.item(1));
+  CopyUnitsOut(r.w->header.dataUnits, r.item(2));
+  return 0;
+}
+
+// Setting them: wave, text or null, text or null.
+HostWord WriteUnitsPair(const WaveRequest& r) {
+  CopyUnitsIn(r.item(1), &r.w->header.dimensionUnits[0]);
+  CopyUnitsIn(r.item(2), &r.w->header.dataUnits);
+  return 0;
+}
+
+// wave, second argument (same answer), &offset
+HostWord DataOffsetOfWave(const WaveRequest& r) {
+  int32_t* offset = reinterpret_cast<int32_t*>(r.item(2));
+  if (offset == nullptr) return kErrBadParameter;
+  *offset = static_cast<int32_t>(DataOffsetOf(*r.w));
+  return 0;
+}
+
+// One point: wave, four indices, two doubles. The whole wave: wave, buffer of doubles.
+HostWord FetchPoint(const WaveRequest& r) { return TransferPoint(*r.w, r.item(1), r.item(2), false); }
+HostWord StorePoint(const WaveRequest& r) { return TransferPoint(*r.w, r.item(1), r.item(2), true); }
+HostWord FetchAsDoubles(const WaveRequest& r) { return TransferWhole(*r.w, r.item(1), false); }
+HostWord StoreFromDoubles(const WaveRequest& r) { return TransferWhole(*r.w, r.item(1), true); }
+
+// A request the host knows from minVersion on (an older host does not know it); one that
+// needsWave answers kErrNotAWave when item 0 is not a wave of this host.
+struct WaveRequestHandler {
+  int32_t message;
+  int minVersion;
+  bool needsWave;
+  HostWord (*answer)(const WaveRequest&);
+};
+
+constexpr WaveRequestHandler kWaveRequests[] = {
+    {kMsgMarkWaveModified, 0, true, MarkModified},
+    {kMsgFetchWave, 0, false, FetchByName},
+    {kMsgWaveType, 0, false, TypeOf},
+    {kMsgWavePointCount, 0, false, PointCountOf},
+    {kMsgWaveDataAddress, 0, false, DataAddressOf},
+    {kMsgWaveHeaderValue93, 0, false, HeaderValue93},
+    {kMsgWaveHeaderValue94, 0, false, HeaderValue94},
+    {kMsgWaveHeaderValue95, 0, false, HeaderValue95},
+    {kMsgMakeWave1D, 0, false, MakeOneDimensional},
+    {kMsgChangeWave1D, 0, true, ChangeOneDimensional},
+    {kMsgMakeWaveMD, 300, false, MakeMultiDimensional},
+    {kMsgChangeWaveMD, 300, true, ChangeMultiDimensional},
+    {kMsgWaveDimensions, 0, true, DimensionsOf},
+    {kMsgWaveValuePair, 0, true, ValuePairOf},
+    {kMsgWaveUnits, 0, true, ReadUnits},
+    {kMsgSetWaveUnits, 0, true, WriteUnits},
+    {kMsgReadWaveUnitsPair, 0, true, ReadUnitsPair},
+    {kMsgWriteWaveUnitsPair, 0, true, WriteUnitsPair},
+    {kMsgWaveDataOffset, 0, true, DataOffsetOfWave},
+    {kMsgFetchWavePoint, 0, true, FetchPoint},
+    {kMsgStoreWavePoint, 0, true, StorePoint},
+    {kMsgFetchWaveAsDoubles, 0, true, FetchAsDoubles},
+    {kMsgStoreWaveFromDoubles, 0, true, StoreFromDoubles},
+};
+
+}  // namespace
+
+bool AnswerWaveMessage(Host::State& s, int message, std::span<const HostWord> items, HostWord* result) {
+  for (const WaveRequestHandler& handler : kWaveRequests) {
+    if (handler.message != message) continue;
+    if (s.options.version < handler.minVersion) return false;
+    const WaveRequest request{s, items, WaveOf(s, items.empty() ? 0 : items[0])};
+    *result = handler.needsWave && request.w == nullptr ? kErrNotAWave : handler.answer(request);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace quorsim

@@ -441,7 +441,7 @@ TEST_F(WavesTest, TextRequests84And85AreNotSentForLayoutZero) {
   EXPECT_TRUE(Messages().empty());
   host().SetScriptedAnswer([](int message, std::span<const HostWord>, HostWord* result) {
     *result = message * 10;
-    return message == 84 || message == 85;
+    return message == kMsgReadWaveText84 || message == kMsgWriteWaveText85;
   });
   EXPECT_EQ(ReadWaveText84(w1, 2, 3, text), 840);
   EXPECT_EQ(Last().items, (std::vector<HostWord>{AsItem(w1), 2, 3, AsItem(text)}));
@@ -590,7 +590,7 @@ TEST_F(WavesTest, AStoppedExchangeGivesNoAddressAndKeepsAnErrorCode) {
 TEST_F(WavesTest, ChangeWithExtraArgumentAndTheRequestsOfVersion500) {
   host().SetScriptedAnswer([](int message, std::span<const HostWord>, HostWord* result) {
     *result = message;
-    return message == 96 || message == 196 || message == 197;
+    return message == kMsgChangeWaveMD96 || message == kMsgWaveRequest196 || message == kMsgWaveRequest197;
   });
   Handle w = Wave("w", 1, kWaveTypeFloat64, {4});
   int32_t dims[2] = {6, 0};
