@@ -35,7 +35,9 @@ TEST(ErrorMeanings, EveryCodeOfTheModuleHasItsOwnMeaning) {
     EXPECT_TRUE(codes.insert(entry.code).second) << entry.code << " has two rows";
     EXPECT_FALSE(entry.meaning.empty()) << entry.code;
     EXPECT_TRUE(phrases.insert(entry.meaning).second) << entry.code << " shares its meaning: " << entry.meaning;
-    if (entry.code > 0) EXPECT_EQ(ErrorCodeMeaning(entry.code), entry.meaning) << "the bench explains it in the module's words";
+    if (entry.code > 0) {
+      EXPECT_EQ(ErrorCodeMeaning(entry.code), entry.meaning) << "the bench explains it in the module's words";
+    }
   }
   // The codes the module gives of its own, by number.
   for (int32_t code : {163, 1, 185, 2006, 10, 190, 380, 412, 414, 394, 17, 374, 83, 458, 2, 95, -1})
