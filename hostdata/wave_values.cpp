@@ -109,6 +109,19 @@ int32_t LocatePoint(Handle wavH, const WaveHeaderLayout& layout, const int32_t* 
   return 0;
 }
 
+// A point stored into an integer element goes through a 32-bit integer: the value truncated
+// toward zero, INT32_MIN for NaN, the infinities and values whose truncation lies outside
+// int32, of which the element keeps its low-order bytes. 4-byte unsigned elements go through
+// a 64-bit integer instead, as ConvertElements converts them.
+void StorePointIntegers(const double* value, char* element, uint64_t parts, const ElementKind& kind) {
+  int32_t wholes[2];
+  for (uint64_t p = 0; p < parts; ++p) {
+    const bool fits = value[p] > -0x1p31 - 1.0 && value[p] < 0x1p31;
+    wholes[p] = fits ? static_cast<int32_t>(value[p]) : INT32_MIN;
+  }
+  ConvertElementRun(wholes, element, parts, 4, kDataFormatSignedInteger, kind.bytes, kind.format);
+}
+
 int32_t TransferPoint(Handle wavH, const int32_t* indices, double* value, bool store) {
   const WaveHeaderLayout* known = nullptr;
   if (int32_t refused = CheckWaveHeader(wavH, &known); refused != 0) return refused;
@@ -127,7 +140,11 @@ int32_t TransferPoint(Handle wavH, const int32_t* indices, double* value, bool s
   if (!DataInsideBlock(wavH, layout, kind, firstElement, parts)) return kErrPointOutsideWave;
 
   char* element = *wavH + layout.dataOffset + static_cast<size_t>(firstElement) * static_cast<size_t>(kind.bytes);
-  if (store) {
+  const bool throughInt32 = kind.format == kDataFormatSignedInteger || (kind.format == kDataFormatUnsignedInteger &&
+                                                                       kind.bytes < 4);
+  if (store && throughInt32) {
+    StorePointIntegers(value, element, parts, kind);
+  } else if (store) {
     ConvertElementRun(value, element, parts, kDoubleBytes, kDataFormatFloatingPoint, kind.bytes, kind.format);
   } else {
     ConvertElementRun(element, value, parts, kind.bytes, kind.format, kDoubleBytes, kDataFormatFloatingPoint);

@@ -13,11 +13,11 @@
 // conversions use the 256-bit vectors of AVX2, its transforms 512-bit ones. Every variant
 // gives the bits of the element rules below.
 //
-// The float-to-integer rule selects in floating point before converting: a value whose
-// truncation lies outside the intermediate integer (or NaN, which fails every comparison) is
-// replaced by the intermediate's most negative value, so the conversion that follows is always
-// in range and has no undefined case. The vector forms use the x86 truncating instructions,
-// which give that intermediate (INT32_MIN) by themselves.
+// The float-to-integer rule: one element at a time it is TruncatedLowBits below. The vector
+// forms of SSE2 and AVX2 use the x86 32-bit truncating instructions, exact for values whose
+// truncation fits 32 bits (the common case), and hand a group with any other value to the
+// element rule; AVX-512 truncates to 64 bits, which gives the rule's integer or, for NaN and
+// beyond, INT64_MIN, the rule's choice there.
 #include "support/conversion.h"
 
 #include <algorithm>
@@ -80,28 +80,21 @@ bool RunsOverlap(const void* a, size_t aBytes, const void* b, size_t bBytes) {
 
 // ---------------------------------------------------------------- element rules
 
-// Truncation toward zero to int32; INT32_MIN for NaN and values whose truncation is outside
-// int32. In range means -2^31 - 1 < x < 2^31; for floats the lower bound is -2^31 itself, as
-// no float lies between the two.
-template <typename F>
-inline int32_t TruncateToInt32(F x) {
-  constexpr F kMostNegative = static_cast<F>(-0x1p31);
-  bool inRange;
-  if constexpr (std::is_same_v<F, double>) {
-    inRange = x > -0x1p31 - 1.0 && x < 0x1p31;
-  } else {
-    inRange = x >= -0x1p31f && x < 0x1p31f;
-  }
-  return static_cast<int32_t>(inRange ? x : kMostNegative);
-}
-
-// Truncation toward zero to int64; INT64_MIN for NaN and values outside -2^63 <= x < 2^63
-// (no double or float lies between -2^63 - 1 and -2^63).
-template <typename F>
-inline int64_t TruncateToInt64(F x) {
-  constexpr F kMostNegative = static_cast<F>(-0x1p63);
-  const bool inRange = x >= kMostNegative && x < static_cast<F>(0x1p63);
-  return static_cast<int64_t>(inRange ? x : kMostNegative);
+// The low 32 bits of x truncated toward zero, of which an integer element keeps its own width
+// of low-order bytes. 0 (the low bytes of INT64_MIN) for NaN, infinities and values whose
+// truncation lies outside the 64-bit integers. Values that truncate into int32 (-2^31 - 1 < x
+// < 2^31) are converted directly; the others, at least 2^31 in magnitude, are taken apart
+// into mantissa and exponent, which needs no conversion that could leave the defined range.
+inline uint32_t TruncatedLowBits(double x) {
+  if (x > -0x1p31 - 1.0 && x < 0x1p31) return static_cast<uint32_t>(static_cast<int32_t>(x));
+  if (!(x >= -0x1p63 && x < 0x1p63)) return 0;
+  uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  // |x| = mantissa * 2^exponent, the exponent from -21 (|x| >= 2^31) to 10 (|x| < 2^63).
+  const int exponent = static_cast<int>((bits >> 52) & 0x7FF) - 1075;
+  const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+  const uint32_t low = static_cast<uint32_t>(exponent >= 0 ? mantissa << exponent : mantissa >> -exponent);
+  return bits >> 63 != 0 ? 0u - low : low;
 }
 
 // One element of source kind S as destination kind D.
@@ -112,16 +105,19 @@ inline D ConvertElement(S value) {
     // double to float rounds to nearest (beyond the float range: infinity).
     return static_cast<D>(value);
   } else if constexpr (std::is_floating_point_v<S>) {
-    if constexpr (std::is_same_v<D, uint32_t>) {
-      return static_cast<D>(TruncateToInt64(value));
-    } else {
-      return static_cast<D>(TruncateToInt32(value));
-    }
+    return static_cast<D>(TruncatedLowBits(static_cast<double>(value)));  // floats widen exactly
   } else {
     // Between integers: wider by sign or zero extension after the source's signedness,
     // narrower or of other signedness by keeping the low-order bytes (modular conversion).
     return static_cast<D>(value);
   }
+}
+
+// n elements one at a time; in place too when the widths are equal.
+template <typename S, typename D>
+inline void ConvertOneByOne(const unsigned char* source, unsigned char* destination, size_t n) {
+  for (size_t k = 0; k < n; ++k)
+    Store<D>(destination + k * sizeof(D), ConvertElement<S, D>(Load<S>(source + k * sizeof(S))));
 }
 
 // Rounds half away from zero without the double rounding of floor(x + 0.5): adding and
@@ -193,6 +189,15 @@ inline void WidenWordsToInt32(__m128i words, __m128i* low, __m128i* high) {
   const __m128i extension = kSigned ? _mm_srai_epi16(words, 15) : _mm_setzero_si128();
   *low = _mm_unpacklo_epi16(words, extension);
   *high = _mm_unpackhi_epi16(words, extension);
+}
+
+// Whether a lane of either vector holds INT32_MIN: what the x86 32-bit truncations (cvttpd2dq,
+// cvttps2dq) give for NaN and for values whose truncation lies outside int32, and for -2^31
+// itself. The vector forms of the float-to-integer rule refuse such a group, and the caller
+// converts it one element at a time.
+inline bool HasInt32Min(__m128i a, __m128i b) {
+  const __m128i lowest = _mm_set1_epi32(INT32_MIN);
+  return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi32(a, lowest), _mm_cmpeq_epi32(b, lowest))) != 0;
 }
 
 // Runs of 2-byte elements at least this long may take a layer's single-precision form of the
@@ -324,18 +329,11 @@ inline Floats Int32ToFloats(Int32s lanes) {
 inline Int32s TruncateLanes(const GroupDoubles& g) {
   return _mm_unpacklo_epi64(_mm_cvttpd_epi32(g.low), _mm_cvttpd_epi32(g.high));
 }
-// (Floating point into integers takes the layer's own loops below; the kernels still name these.)
-[[maybe_unused]] inline Int32s TruncateFloatLanes(Floats f) { return _mm_cvttps_epi32(f); }
 
-// A group of integer elements as doubles (exact), and a group of doubles truncated into
-// integer elements other than 4-byte unsigned ones.
+// A group of integer elements as doubles (exact).
 template <typename T>
 inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
   return Int32ToDoubles<std::is_same_v<T, uint32_t>>(LoadAsInt32<T>(p));
-}
-template <typename T>
-inline void StoreTruncated(unsigned char* p, const GroupDoubles& g) {
-  StoreFromInt32<T>(p, TruncateLanes(g));
 }
 
 // 4-byte unsigned elements take the low 32 bits of a 64-bit truncation. For values above
@@ -353,13 +351,27 @@ inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
   return true;
 }
 
-// The same from floats.
-[[maybe_unused]] inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
-  const __m128 upper = _mm_and_ps(_mm_cmpge_ps(f, _mm_set1_ps(0x1p31f)), _mm_set1_ps(0x1p31f));
-  const __m128i truncated = _mm_cvttps_epi32(_mm_sub_ps(f, upper));
-  if (_mm_movemask_epi8(_mm_cmpeq_epi32(truncated, _mm_set1_epi32(INT32_MIN))) != 0) return false;
-  *lanes = _mm_xor_si128(truncated, _mm_cvttps_epi32(upper));
+// A group of doubles truncated into integer elements of kind T by the rule: the low bytes of
+// the 32-bit truncation where it is in range (for 4-byte unsigned elements up to 2^32, above);
+// false, with nothing stored, for a group with a lane beyond it (see HasInt32Min).
+template <typename T>
+inline bool StoreTruncated(unsigned char* p, const GroupDoubles& g) {
+  Int32s lanes;
+  if constexpr (std::is_same_v<T, uint32_t>) {
+    if (!TruncateToUInt32Lanes(g, &lanes)) return false;
+  } else {
+    lanes = TruncateLanes(g);
+    if (HasInt32Min(lanes, lanes)) return false;
+  }
+  StoreFromInt32<T>(p, lanes);
   return true;
+}
+
+// The same from a group of floats, which widen exactly. (Floating point into integers takes the
+// layer's own loops below; the kernels still name this.)
+template <typename T>
+inline bool StoreTruncatedFloats(unsigned char* p, Floats f) {
+  return StoreTruncated<T>(p, {_mm_cvtps_pd(f), _mm_cvtps_pd(_mm_movehl_ps(f, f))});
 }
 
 // ---------------------------------------------------------------- SSE2: the layer's own loops
@@ -368,9 +380,9 @@ inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
 // time: with only SSE2 these do better than groups of four.
 namespace own {
 
-// The x86 truncating conversions (cvttpd2dq, cvttps2dq) give INT32_MIN for NaN and for values
-// whose truncation lies outside int32: exactly the intermediate of the element rule, so these
-// loops need no range test except for 4-byte unsigned destinations.
+// The x86 truncating conversions (cvttpd2dq, cvttps2dq) give the rule's low 32 bits wherever
+// the truncation lies in int32; eight elements with a lane beyond it (HasInt32Min) are
+// converted one by one.
 
 // Eight int32 lanes from eight elements of a floating-point kind.
 struct EightLanes {
@@ -399,10 +411,6 @@ inline EightLanes TruncateEight(const unsigned char* p) {
 // and get the top bit back. Everything else (and the value -2^31 itself) gives INT32_MIN in
 // that truncation; four elements at a time, false when one of them did, and the caller
 // converts those four one by one.
-inline bool HasInt32Min(__m128i lanes) {
-  return _mm_movemask_epi8(_mm_cmpeq_epi32(lanes, _mm_set1_epi32(INT32_MIN))) != 0;
-}
-
 inline bool TruncateFourToUInt32(const unsigned char* p, double, __m128i* lanes) {
   const __m128d x0 = _mm_loadu_pd(reinterpret_cast<const double*>(p));
   const __m128d x1 = _mm_loadu_pd(reinterpret_cast<const double*>(p + 16));
@@ -410,7 +418,7 @@ inline bool TruncateFourToUInt32(const unsigned char* p, double, __m128i* lanes)
   const __m128d upper0 = _mm_cmpge_pd(x0, half), upper1 = _mm_cmpge_pd(x1, half);
   const __m128i truncated = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_sub_pd(x0, _mm_and_pd(upper0, half))),
                                                _mm_cvttpd_epi32(_mm_sub_pd(x1, _mm_and_pd(upper1, half))));
-  if (HasInt32Min(truncated)) return false;
+  if (HasInt32Min(truncated, truncated)) return false;
   // The low halves of the four 64-bit masks, as 32-bit lanes: where to put the top bit back.
   const __m128 upper = _mm_shuffle_ps(_mm_castpd_ps(upper0), _mm_castpd_ps(upper1), _MM_SHUFFLE(2, 0, 2, 0));
   *lanes = _mm_xor_si128(truncated, _mm_and_si128(_mm_castps_si128(upper), _mm_set1_epi32(INT32_MIN)));
@@ -422,7 +430,7 @@ inline bool TruncateFourToUInt32(const unsigned char* p, float, __m128i* lanes) 
   const __m128 half = _mm_set1_ps(0x1p31f);
   const __m128 upper = _mm_cmpge_ps(x, half);
   const __m128i truncated = _mm_cvttps_epi32(_mm_sub_ps(x, _mm_and_ps(upper, half)));
-  if (HasInt32Min(truncated)) return false;
+  if (HasInt32Min(truncated, truncated)) return false;
   *lanes = _mm_xor_si128(truncated, _mm_and_si128(_mm_castps_si128(upper), _mm_set1_epi32(INT32_MIN)));
   return true;
 }
@@ -453,12 +461,15 @@ inline size_t FloatToIntegerPrefix(const unsigned char* source, unsigned char* d
         if (TruncateFourToUInt32(in + half * sizeof(S), S{}, &lanes)) {
           _mm_storeu_si128(reinterpret_cast<__m128i*>(out + half * 4), lanes);
         } else {
-          for (size_t k = half; k < half + 4; ++k)
-            Store<D>(out + k * 4, ConvertElement<S, D>(Load<S>(in + k * sizeof(S))));
+          ConvertOneByOne<S, D>(in + half * sizeof(S), out + half * 4, 4);
         }
       }
     } else {
       EightLanes lanes = TruncateEight<S>(in);
+      if (HasInt32Min(lanes.low, lanes.high)) {
+        ConvertOneByOne<S, D>(in, out, 8);
+        continue;
+      }
       if constexpr (sizeof(D) == 4) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), lanes.low);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), lanes.high);
@@ -717,7 +728,6 @@ inline Floats Int32ToFloats(Int32s lanes) {
 inline Int32s TruncateLanes(const GroupDoubles& g) {
   return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_cvttpd_epi32(g.low)), _mm256_cvttpd_epi32(g.high), 1);
 }
-inline Int32s TruncateFloatLanes(Floats f) { return _mm256_cvttps_epi32(f); }
 
 // Each half of a group on its own, in 128-bit lanes: the shuffles between the two halves of a
 // 256-bit vector are what limits the one- and two-byte kinds.
@@ -750,24 +760,6 @@ inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
   }
 }
 
-template <typename T>
-inline void StoreTruncated(unsigned char* p, const GroupDoubles& g) {
-  const __m128i low = _mm256_cvttpd_epi32(g.low), high = _mm256_cvttpd_epi32(g.high);
-  if constexpr (sizeof(T) == 1) {
-    // The low 8 bits, which the two saturating packs keep unchanged.
-    const __m128i mask = _mm_set1_epi32(0xFF);
-    const __m128i words = _mm_packs_epi32(_mm_and_si128(low, mask), _mm_and_si128(high, mask));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(words, words));
-  } else if constexpr (sizeof(T) == 2) {
-    // The low 16 bits sign-extended, which the saturating pack keeps unchanged.
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(low, 16), 16),
-                                                                    _mm_srai_epi32(_mm_slli_epi32(high, 16), 16)));
-  } else {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), low);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), high);
-  }
-}
-
 // As in the SSE2 layer.
 inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
   const Doubles half = Splat(0x1p31);
@@ -783,6 +775,48 @@ inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
   const __m256i truncated = _mm256_cvttps_epi32(_mm256_sub_ps(f, upper));
   if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(truncated, _mm256_set1_epi32(INT32_MIN))) != 0) return false;
   *lanes = _mm256_xor_si256(truncated, _mm256_cvttps_epi32(upper));
+  return true;
+}
+
+// As in the SSE2 layer: the low bytes of the 32-bit truncation, false for a group with a lane
+// beyond it. Other than 4-byte elements, each half of the group on its own in 128-bit lanes.
+template <typename T>
+inline bool StoreTruncated(unsigned char* p, const GroupDoubles& g) {
+  if constexpr (std::is_same_v<T, uint32_t>) {
+    Int32s lanes;
+    if (!TruncateToUInt32Lanes(g, &lanes)) return false;
+    StoreFromInt32<T>(p, lanes);
+  } else {
+    const __m128i low = _mm256_cvttpd_epi32(g.low), high = _mm256_cvttpd_epi32(g.high);
+    if (HasInt32Min(low, high)) return false;
+    if constexpr (sizeof(T) == 1) {
+      // The low 8 bits, which the two saturating packs keep unchanged.
+      const __m128i mask = _mm_set1_epi32(0xFF);
+      const __m128i words = _mm_packs_epi32(_mm_and_si128(low, mask), _mm_and_si128(high, mask));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(words, words));
+    } else if constexpr (sizeof(T) == 2) {
+      // The low 16 bits sign-extended, which the saturating pack keeps unchanged.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(low, 16), 16),
+                                                                      _mm_srai_epi32(_mm_slli_epi32(high, 16), 16)));
+    } else {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), low);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), high);
+    }
+  }
+  return true;
+}
+
+// The same from a group of floats.
+template <typename T>
+inline bool StoreTruncatedFloats(unsigned char* p, Floats f) {
+  Int32s lanes;
+  if constexpr (std::is_same_v<T, uint32_t>) {
+    if (!TruncateFloatsToUInt32(f, &lanes)) return false;
+  } else {
+    lanes = _mm256_cvttps_epi32(f);
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(lanes, _mm256_set1_epi32(INT32_MIN))) != 0) return false;
+  }
+  StoreFromInt32<T>(p, lanes);
   return true;
 }
 
@@ -833,11 +867,26 @@ struct WordsInFloats {
 #pragma GCC target("avx2,avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi")
 #endif
 
+// The low bytes of eight 64-bit lanes as eight elements of integer kind T: for the 64-bit
+// truncations, which give the rule's integer wherever it is in range and INT64_MIN (the rule's
+// choice) for NaN and beyond. (The narrowing moves are written with a full zero mask: GCC's
+// unmasked forms warn of an uninitialised operand.)
+template <typename T>
+inline void StoreLowBytesOfInt64s(unsigned char* p, __m512i wide) {
+  if constexpr (sizeof(T) == 4) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvtepi64_epi32(0xFF, wide));
+  } else if constexpr (sizeof(T) == 2) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm512_maskz_cvtepi64_epi16(0xFF, wide));
+  } else {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm512_maskz_cvtepi64_epi8(0xFF, wide));
+  }
+}
+
 namespace avx512 {
 
 // The conversions: the same vectors as AVX2; what differs is the 4-byte unsigned kind, which
-// AVX-512 converts to and from doubles and floats directly. (The transforms have a layer of
-// their own below.)
+// AVX-512 converts to doubles and floats directly, and floating point into integers, which it
+// truncates to 64 bits, the rule itself. (The transforms have a layer of their own below.)
 using avx2::Doubles;
 using avx2::Floats;
 using avx2::GroupDoubles;
@@ -855,8 +904,6 @@ using avx2::StoreDoubles;
 using avx2::StoreDoublesAsFloats;
 using avx2::StoreFloats;
 using avx2::StoreFromInt32;
-using avx2::StoreTruncated;
-using avx2::TruncateFloatLanes;
 
 template <typename T>
 inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
@@ -877,17 +924,15 @@ inline Floats Int32ToFloats(Int32s lanes) {
   }
 }
 
-// The 64-bit truncations give INT64_MIN for NaN and out of range themselves: the rule's
-// intermediate, of which the element keeps the low 32 bits. (The narrowing moves are written
-// with a full zero mask: GCC's unmasked forms warn of an uninitialised operand.)
-inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
-  *lanes = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_maskz_cvtepi64_epi32(0xF, _mm256_cvttpd_epi64(g.low))),
-                                   _mm256_maskz_cvtepi64_epi32(0xF, _mm256_cvttpd_epi64(g.high)), 1);
+// Floating point into integers of any kind: never refuses a group.
+template <typename T>
+inline bool StoreTruncated(unsigned char* p, const GroupDoubles& g) {
+  StoreLowBytesOfInt64s<T>(p, _mm512_cvttpd_epi64(_mm512_insertf64x4(_mm512_castpd256_pd512(g.low), g.high, 1)));
   return true;
 }
-
-inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
-  *lanes = _mm512_maskz_cvtepi64_epi32(0xFF, _mm512_cvttps_epi64(f));
+template <typename T>
+inline bool StoreTruncatedFloats(unsigned char* p, Floats f) {
+  StoreLowBytesOfInt64s<T>(p, _mm512_cvttps_epi64(f));
   return true;
 }
 
@@ -978,38 +1023,12 @@ inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
   return {_mm512_maskz_cvtepi32_pd(0xFF, low), _mm512_maskz_cvtepi32_pd(0xFF, high)};
 }
 
-// A group of doubles truncated into integer elements other than 4-byte unsigned ones: the
-// 32-bit truncation gives INT32_MIN for NaN and out of range, the rule's intermediate, and the
-// narrowing moves keep the low-order bytes of each lane.
+// A group of doubles truncated into integer elements of any kind: never refuses a group.
 template <typename T>
-inline void StoreTruncated(unsigned char* p, const GroupDoubles& g) {
-  const __m256i low = _mm512_maskz_cvttpd_epi32(0xFF, g.low), high = _mm512_maskz_cvttpd_epi32(0xFF, g.high);
-  if constexpr (sizeof(T) == 4) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), low);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 32), high);
-  } else if constexpr (sizeof(T) == 2) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi32_epi16(0xFF, low));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), _mm256_maskz_cvtepi32_epi16(0xFF, high));
-  } else {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi32_epi8(0xFF, low));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8), _mm256_maskz_cvtepi32_epi8(0xFF, high));
-  }
-}
-
-// 4-byte unsigned elements: the low 32 bits of the 64-bit truncation, which gives INT64_MIN
-// for NaN and out of range itself (the rule's intermediate). Never refuses a group.
-inline bool TruncateToUInt32Lanes(const GroupDoubles& g, Int32s* lanes) {
-  const __m256i low = _mm512_maskz_cvtepi64_epi32(0xFF, _mm512_maskz_cvttpd_epi64(0xFF, g.low));
-  const __m256i high = _mm512_maskz_cvtepi64_epi32(0xFF, _mm512_maskz_cvttpd_epi64(0xFF, g.high));
-  *lanes = _mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(low), high, 1);
+inline bool StoreTruncated(unsigned char* p, const GroupDoubles& g) {
+  StoreLowBytesOfInt64s<T>(p, _mm512_maskz_cvttpd_epi64(0xFF, g.low));
+  StoreLowBytesOfInt64s<T>(p + 8 * sizeof(T), _mm512_maskz_cvttpd_epi64(0xFF, g.high));
   return true;
-}
-
-// The transforms store 32-bit lanes only for 4-byte unsigned elements.
-template <typename T>
-inline void StoreFromInt32(unsigned char* p, Int32s lanes) {
-  static_assert(sizeof(T) == 4, "only 4-byte lanes are stored whole");
-  _mm512_storeu_si512(p, lanes);
 }
 
 // The steps in single precision on sixteen 2-byte elements (see WordsInFloats in
@@ -1099,7 +1118,50 @@ const ConvertKernel* ConvertKernels() {
   }
 }
 
+// The bits of a NaN, quiet.
+inline uint64_t QuietNaNBits(double x) {
+  uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  return bits | (uint64_t{1} << 51);
+}
+
+// Scaling with a NaN offset or scale: every element becomes NaN, whatever the clipping and
+// rounding; an element that is NaN keeps its own (quiet), the others take the offset's, or
+// the scale's when the offset is a number. Integer elements keep the low bytes of the NaN's
+// conversion, 0. Spelt out here, one element at a time, rather than left to the arithmetic:
+// with two NaN operands the processor keeps the first one's, and the compiler may put either
+// operand first.
+void ScaleByNaN(int32_t numberType, unsigned char* data, size_t count, double offset, double scale) {
+  const uint64_t parameter = QuietNaNBits(std::isnan(offset) ? offset : scale);
+  switch (numberType) {
+    case 2: {
+      // A float NaN keeps the sign and the top 23 bits of a double NaN's payload.
+      const uint32_t parameterFloat = static_cast<uint32_t>(parameter >> 32 & 0x80000000u) | 0x7F800000u |
+                                      static_cast<uint32_t>(parameter >> 29 & 0x7FFFFFu);
+      for (size_t i = 0; i < count; ++i) {
+        const uint32_t bits = Load<uint32_t>(data + 4 * i);
+        const bool isNaN = (bits & 0x7FFFFFFFu) > 0x7F800000u;
+        Store<uint32_t>(data + 4 * i, isNaN ? bits | 0x400000u : parameterFloat);
+      }
+      return;
+    }
+    case 4:
+      for (size_t i = 0; i < count; ++i) {
+        const uint64_t bits = Load<uint64_t>(data + 8 * i);
+        const bool isNaN = (bits & ~(uint64_t{1} << 63)) > 0x7FF0000000000000u;
+        Store<uint64_t>(data + 8 * i, isNaN ? bits | (uint64_t{1} << 51) : parameter);
+      }
+      return;
+    case 8: case 72: std::memset(data, 0, count); return;
+    case 16: case 80: std::memset(data, 0, 2 * count); return;
+    case 32: case 96: std::memset(data, 0, 4 * count); return;
+    default: return;  // complex and text data are left alone
+  }
+}
+
 void TransformElements(int32_t numberType, unsigned char* data, size_t count, const TransformSteps& steps) {
+  if (steps.scaling && (std::isnan(steps.offset) || std::isnan(steps.scale)))
+    return ScaleByNaN(numberType, data, count, steps.offset, steps.scale);
   switch (ConversionInstructionSet()) {
     case kConversionSse2: return sse2::TransformElements(numberType, data, count, steps);
     case kConversionAvx2: return avx2::TransformElements(numberType, data, count, steps);

@@ -3,12 +3,18 @@
 // buffers or in place, byte-order reversal, and the in-place offset / scale / clip / round
 // transforms. Pure computation on the caller's memory; nothing here talks to the host.
 //
-// Every store of a floating-point value into an integer element follows the truncating
-// conversion of the host's 32-bit platform: the value is truncated toward zero to a 32-bit
-// signed integer (to a 64-bit one for 4-byte unsigned elements, type 96), and the element keeps
-// the low-order bytes of that integer. NaN, infinities and values whose truncation lies outside
-// the intermediate integer give its most negative value (INT32_MIN, or INT64_MIN for 4-byte
-// unsigned elements, whose low-order bytes are then 0).
+// Every store of a floating-point value into an integer element truncates it toward zero to
+// the whole integer and keeps that integer's low-order bytes, as for any integer narrowed:
+// 3000000000.0 into 2 signed bytes gives 0x5E00, -2^31 - 1 into 4 bytes 0x7FFFFFFF. Where the
+// whole integer lies outside the 64-bit integers (-2^63 to 2^63 - 1), and for NaN and the
+// infinities, the element takes the low-order bytes of INT64_MIN, which are 0 for every
+// integer kind. Every instruction set, run length and alignment, and 32- and 64-bit builds
+// alike, give these bits.
+//
+// In the transforms, scaling where the element, the offset or the scale is NaN gives the first
+// of the three that is NaN, in that order, made quiet (and, for type 2, narrowed to 4 bytes as
+// any double is), whatever the clipping and rounding after it: an element that is NaN keeps
+// its own NaN. Every instruction set gives these bits.
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,8 @@
 // A slow element-by-element model of the numeric conversions, written from the rules rather
 // than from the kernels: every element is read into an exact value (a 64-bit integer or a
-// double), the float-to-integer rule is spelt out with std::trunc and explicit limits, and
-// integer results are reduced modulo 2^bits. The unit tests and the fuzzer compare the
-// kernels with it byte for byte.
+// double), the float-to-integer rules are spelt out with std::trunc and explicit limits, and
+// integer results are reduced modulo 2^bits. The unit tests and the fuzzers compare the
+// kernels and the point stores with it byte for byte.
 #pragma once
 
 #include <cmath>
@@ -64,9 +64,19 @@ inline void WriteLowBytes(int64_t value, int bytes, unsigned char* p) {
   for (int i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(raw >> (8 * i));
 }
 
-// The host platform's truncating conversion of a double into a 32-bit (or, for 4-byte unsigned
-// elements, 64-bit) intermediate: the most negative value when NaN or out of range.
-inline int64_t TruncatedIntermediate(double x, bool wide) {
+// Floating point into integer elements: truncation toward zero to the whole integer, of which
+// the element keeps the low-order bytes. Where that integer is beyond the 64-bit integers, and
+// for NaN and the infinities, INT64_MIN (whose low-order bytes are 0).
+inline int64_t WholeInteger(double x) {
+  if (std::isnan(x)) return INT64_MIN;
+  const double t = std::trunc(x);
+  if (t < -9223372036854775808.0 || t >= 9223372036854775808.0) return INT64_MIN;
+  return static_cast<int64_t>(t);
+}
+
+// The point stores' own rule: truncation toward zero to a 32-bit (for 4-byte unsigned
+// elements, 64-bit) integer, the most negative value when NaN or out of range.
+inline int64_t PointIntermediate(double x, bool wide) {
   const double lowest = wide ? -9223372036854775808.0 : -2147483648.0;
   const double highestExclusive = wide ? 9223372036854775808.0 : 2147483648.0;
   if (std::isnan(x)) return wide ? INT64_MIN : INT32_MIN;
@@ -86,12 +96,13 @@ inline void WriteValue(const Kind& k, const Value& v, unsigned char* p) {
     }
     return;
   }
-  if (!v.isFloat) {
-    WriteLowBytes(v.integer, k.bytes, p);
-    return;
-  }
-  const bool wide = k.bytes == 4 && k.format == 2;
-  WriteLowBytes(TruncatedIntermediate(v.real, wide), k.bytes, p);
+  WriteLowBytes(v.isFloat ? WholeInteger(v.real) : v.integer, k.bytes, p);
+}
+
+// A double as a point store writes it into an element of kind k.
+inline void WritePointValue(const Kind& k, double x, unsigned char* p) {
+  if (k.format == 3) return WriteValue(k, {true, 0, x}, p);
+  WriteLowBytes(PointIntermediate(x, k.bytes == 4 && k.format == 2), k.bytes, p);
 }
 
 // Converts count elements from separate buffers; the same kind on both sides is a plain copy
@@ -113,12 +124,32 @@ inline double RoundHalfAwayModel(double x) {
   return x < 0 ? r : r + 0.0;
 }
 
-// ScaleClipRound on one element of a real kind, with the limits already chosen.
+// A NaN made quiet, its sign and payload kept.
+inline double QuietNaN(double x) {
+  uint64_t bits;
+  std::memcpy(&bits, &x, 8);
+  bits |= uint64_t{1} << 51;
+  std::memcpy(&x, &bits, 8);
+  return x;
+}
+
+// ScaleClipRound on one element of a real kind, with the limits already chosen. Scaling with a
+// NaN among the element, the offset and the scale gives the first of them that is NaN, quiet.
 inline void ScaleClipRoundElement(const Kind& k, unsigned char* p, bool scaling, double offset, double scale,
                                   bool clipping, double low, double high, bool rounding) {
   const Value in = ReadValue(k, p);
   double x = in.isFloat ? in.real : static_cast<double>(in.integer);
-  if (scaling) x = (x + offset) * scale;
+  if (scaling) {
+    if (std::isnan(x)) {
+      x = QuietNaN(x);
+    } else if (std::isnan(offset)) {
+      x = QuietNaN(offset);
+    } else if (std::isnan(scale)) {
+      x = QuietNaN(scale);
+    } else {
+      x = (x + offset) * scale;
+    }
+  }
   if (clipping) {
     if (x < low) x = low;
     if (x > high) x = high;

@@ -344,29 +344,35 @@ TEST(ConvertElements, FloatingPointToIntegerTruncatesAndKeepsLowOrderBytes) {
     EXPECT_EQ((ConvertOne<double, uint32_t>(3e9, 8, 3, 2)), 3000000000u) << "through the 64-bit intermediate";
     EXPECT_EQ((ConvertOne<double, uint32_t>(4294967301.0, 8, 3, 2)), 5u);
     EXPECT_EQ((ConvertOne<double, uint32_t>(-1.5, 8, 3, 2)), 0xFFFFFFFFu);
+    EXPECT_EQ((ConvertOne<double, int16_t>(3000000000.0, 8, 3, 1)), 0x5E00) << "beyond 32 bits, low bytes";
+    EXPECT_EQ((ConvertOne<double, uint8_t>(4294967167.0, 8, 3, 2)), 0x7F);
     EXPECT_EQ((ConvertOne<float, uint8_t>(300.7f, 4, 3, 2)), 44);
     EXPECT_EQ((ConvertOne<float, uint32_t>(3e9f, 4, 3, 2)), 3000000000u);
   });
 }
 
-TEST(ConvertElements, NaNInfinitiesAndOutOfRangeBecomeTheIntermediatesMostNegativeValue) {
+TEST(ConvertElements, NaNInfinitiesAndValuesBeyondSixtyFourBitsGiveTheLowBytesOfINT64_MIN) {
   ForEachInstructionSet([&] {
-    for (double x : {kNaN, -kNaN, kInf, -kInf, 2147483648.0, -2147483649.0, 1e300, -1e300}) {
-      EXPECT_EQ((ConvertOne<double, int32_t>(x, 8, 3, 1)), INT32_MIN) << x;
-      EXPECT_EQ((ConvertOne<double, int16_t>(x, 8, 3, 1)), 0) << x << ": low bytes of INT32_MIN";
+    for (double x : {kNaN, -kNaN, kInf, -kInf, 0x1p63, -0x1p63 - 2048, 1e19, 1e300, -1e300}) {
+      EXPECT_EQ((ConvertOne<double, int32_t>(x, 8, 3, 1)), 0) << x;
+      EXPECT_EQ((ConvertOne<double, int16_t>(x, 8, 3, 1)), 0) << x;
       EXPECT_EQ((ConvertOne<double, uint16_t>(x, 8, 3, 2)), 0) << x;
       EXPECT_EQ((ConvertOne<double, int8_t>(x, 8, 3, 1)), 0) << x;
       EXPECT_EQ((ConvertOne<double, uint8_t>(x, 8, 3, 2)), 0) << x;
-      EXPECT_EQ((ConvertOne<float, int32_t>(static_cast<float>(x), 4, 3, 1)), INT32_MIN) << x;
-    }
-    // 4-byte unsigned: INT64_MIN, whose low four bytes are zero; values below 2^63 still wrap.
-    for (double x : {kNaN, kInf, -kInf, 0x1p63, -0x1p63 - 2048, 1e19, -1e300})
       EXPECT_EQ((ConvertOne<double, uint32_t>(x, 8, 3, 2)), 0u) << x;
+      EXPECT_EQ((ConvertOne<float, int32_t>(static_cast<float>(x), 4, 3, 1)), 0) << x;
+    }
+    // Within the 64-bit integers every kind keeps the low bytes of the whole integer.
+    EXPECT_EQ((ConvertOne<double, int32_t>(2147483648.0, 8, 3, 1)), INT32_MIN);
+    EXPECT_EQ((ConvertOne<double, int32_t>(-2147483649.0, 8, 3, 1)), INT32_MAX);
+    EXPECT_EQ((ConvertOne<double, uint8_t>(-2147483649.0, 8, 3, 2)), 0xFF);
+    EXPECT_EQ((ConvertOne<float, int32_t>(-0x1p63f, 4, 3, 1)), 0) << "INT64_MIN itself";
     EXPECT_EQ((ConvertOne<double, uint32_t>(0x1p63 - 1024, 8, 3, 2)), 0xFFFFFC00u) << "the largest double below 2^63";
+    EXPECT_EQ((ConvertOne<double, int16_t>(-(0x1p63 - 1024), 8, 3, 1)), 0x0400);
     EXPECT_EQ((ConvertOne<double, uint32_t>(0x1p62 + 0x1p33 + 0x1p12 * 3, 8, 3, 2)), 0x3000u);
-    EXPECT_EQ((ConvertOne<double, uint32_t>(-0x1p63, 8, 3, 2)), 0u);
     EXPECT_EQ((ConvertOne<double, uint32_t>(-4294967297.0, 8, 3, 2)), 0xFFFFFFFFu);
-    // The most negative in-range values.
+    EXPECT_EQ((ConvertOne<float, int16_t>(0x1p31f + 0x1p8f, 4, 3, 1)), 0x0100);
+    // The most negative values that truncate into 32 bits.
     EXPECT_EQ((ConvertOne<double, int32_t>(-2147483648.9999995, 8, 3, 1)), INT32_MIN);
     EXPECT_EQ((ConvertOne<double, int16_t>(-2147483647.5, 8, 3, 1)), 1) << "-2147483647: low bytes 0x0001";
   });
@@ -627,6 +633,18 @@ TEST(ScaleClipRound, NamedCases) {
     ScaleClipRound(96, words, 2, 0, 2, 0, 0, 0);
     EXPECT_EQ(words[0], 4294967295u);
     EXPECT_EQ(words[1], 6u);
+    int32_t unclipped[1] = {-1101279645};
+    ScaleClipRound(32, unclipped, 1, 0, 2, -kInf, kInf, 0);
+    EXPECT_EQ(static_cast<uint32_t>(unclipped[0]), 0x7CB79CC6u) << "low bytes of -2202559290";
+
+    // With NaN among the element, the offset and the scale, the first of them that is NaN.
+    const uint64_t nanBits[3] = {0xFFF8000000000123ull, 0x7FF8000000000456ull, 0x7FF0000000000789ull};
+    double nans[3];
+    std::memcpy(nans, nanBits, sizeof nans);
+    double mixed[2] = {nans[0], 1.0};
+    ScaleClipRound(4, mixed, 2, nans[1], nans[2], 0, 0, 1);
+    const uint64_t firstNaNs[2] = {nanBits[0], nanBits[1]};
+    EXPECT_EQ(std::memcmp(mixed, firstNaNs, sizeof mixed), 0) << "the element's, then the offset's";
 
     // Complex and text codes leave the data alone.
     float complexData[2] = {1.5f, 2.5f};
@@ -669,6 +687,20 @@ TEST(OffsetAndScale, NamedCases) {
     OffsetAndScale(16, shorts, &half, &one, 2);
     EXPECT_EQ(shorts[0], 0) << "0.5 truncated";
     EXPECT_EQ(shorts[1], -1) << "-1.5 truncated";
+    // Beyond 32 bits the low bytes of the whole integer.
+    const double minusOne = -1, tenBillion = 1e10;
+    int32_t lowest[1] = {INT32_MIN};
+    OffsetAndScale(32, lowest, &minusOne, &one, 1);
+    EXPECT_EQ(lowest[0], INT32_MAX);
+    int16_t scaled[1] = {1};
+    OffsetAndScale(16, scaled, &offset, &tenBillion, 1);
+    EXPECT_EQ(static_cast<uint16_t>(scaled[0]), 0xE400);
+    // An element that is NaN keeps its own NaN when the offset is NaN too.
+    const uint32_t elementNaN = 0xFFC00000u;
+    float floats[1];
+    std::memcpy(floats, &elementNaN, 4);
+    OffsetAndScale(2, floats, &kNaN, &one, 1);
+    EXPECT_EQ(std::memcmp(floats, &elementNaN, 4), 0);
     // Offset 0 and scale 1 leave everything alone, even NaN payloads of doubles.
     double values[2] = {-kNaN, 1e300};
     unsigned char before[sizeof values];

@@ -108,8 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (code == 0 && store) {
     for (int p = 0; p < expected.parts; ++p)
-      conversionref::WriteValue(*expected.kind, {true, 0, pair[p]},
-                                block.data() + expected.elementOffset + p * expected.kind->bytes);
+      conversionref::WritePointValue(*expected.kind, pair[p],
+                                     block.data() + expected.elementOffset + p * expected.kind->bytes);
   }
   Check(after == block);  // refusals and fetches change nothing; a store changes only its element
   if (code == 0 && !store) {

@@ -172,7 +172,7 @@ TEST_F(WaveValuesTest, WholeWavesOfOtherLayoutsAreHandedToTheHost) {
     EXPECT_EQ(Last().items, (std::vector<HostWord>{AsItem(w), AsItem(back.data())}));
     for (size_t i = 0; i < back.size(); ++i) {
       unsigned char element[2];
-      conversionref::WriteValue(kKinds[6], {true, 0, values[i]}, element);
+      conversionref::WritePointValue(kKinds[6], values[i], element);  // the host's own rule
       EXPECT_EQ(back[i], static_cast<double>(conversionref::ReadValue(kKinds[6], element).integer)) << i;
     }
   }
@@ -392,7 +392,7 @@ TEST_F(WaveValuesTest, ComplexPointsCarryBothParts) {
     double expected[2];
     for (int part = 0; part < 2; ++part) {
       unsigned char element[8];
-      conversionref::WriteValue(k, {true, 0, value[part]}, element);
+      conversionref::WritePointValue(k, value[part], element);
       const conversionref::Value v = conversionref::ReadValue(k, element);
       expected[part] = v.isFloat ? v.real : static_cast<double>(v.integer);
     }
@@ -402,8 +402,8 @@ TEST_F(WaveValuesTest, ComplexPointsCarryBothParts) {
     const std::vector<unsigned char> data = Data(w);
     EXPECT_EQ(data.size(), 16u * k.bytes);
     std::vector<unsigned char> tail(2 * k.bytes);
-    conversionref::WriteValue(k, {true, 0, value[0]}, tail.data());
-    conversionref::WriteValue(k, {true, 0, value[1]}, tail.data() + k.bytes);
+    conversionref::WritePointValue(k, value[0], tail.data());
+    conversionref::WritePointValue(k, value[1], tail.data() + k.bytes);
     EXPECT_EQ(std::vector<unsigned char>(data.end() - 2 * k.bytes, data.end()), tail) << k.name;
   }
 }
