@@ -119,9 +119,12 @@ bool AnswerUtilityMessage(Host::State& s, int message, std::span<const HostWord>
 bool AnswerSupportMessage(Host::State& s, int message, std::span<const HostWord> items, HostWord* result);
 
 // Element access by numeric type (without the complex bit): the value widened to double, and a
-// double stored by truncation toward zero, keeping the element's low-order bytes (NaN and
-// out-of-range values become the most negative integer first, as the x86 conversion does).
+// double stored by truncation toward zero, keeping the element's low-order bytes. One point
+// goes through a 32-bit integer (64-bit for type 96), NaN and out-of-range values becoming the
+// most negative one first, as the x86 conversion does; a whole wave (wholeWave) goes through
+// the whole integer, 0 for NaN, infinities and values beyond the 64-bit integers, as the
+// module's own element conversion does.
 double ReadElement(const uint8_t* p, int baseType);
-void WriteElement(uint8_t* p, int baseType, double value);
+void WriteElement(uint8_t* p, int baseType, double value, bool wholeWave = false);
 
 }  // namespace quorsim

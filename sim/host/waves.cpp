@@ -163,7 +163,7 @@ int32_t TransferWhole(Wave& w, HostWord bufferItem, bool store) {
   uint8_t* data = DataOf(w);
   for (size_t i = 0; i < count; ++i) {
     if (store) {
-      WriteElement(data + i * bytes, BaseType(w.type), buffer[i]);
+      WriteElement(data + i * bytes, BaseType(w.type), buffer[i], true);
     } else {
       buffer[i] = ReadElement(data + i * bytes, BaseType(w.type));
     }
@@ -261,7 +261,7 @@ double ReadElement(const uint8_t* p, int baseType) {
   }
 }
 
-void WriteElement(uint8_t* p, int baseType, double value) {
+void WriteElement(uint8_t* p, int baseType, double value, bool wholeWave) {
   if (baseType == 4) {
     std::memcpy(p, &value, 8);
     return;
@@ -277,7 +277,7 @@ void WriteElement(uint8_t* p, int baseType, double value) {
     return;
   }
   uint64_t bits;
-  if (baseType == 96) {
+  if (wholeWave || baseType == 96) {
     int64_t t = (std::isnan(value) || value >= 0x1p63 || value < -0x1p63) ? INT64_MIN : static_cast<int64_t>(value);
     bits = static_cast<uint64_t>(t);
   } else {

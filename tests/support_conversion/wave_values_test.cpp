@@ -172,7 +172,7 @@ TEST_F(WaveValuesTest, WholeWavesOfOtherLayoutsAreHandedToTheHost) {
     EXPECT_EQ(Last().items, (std::vector<HostWord>{AsItem(w), AsItem(back.data())}));
     for (size_t i = 0; i < back.size(); ++i) {
       unsigned char element[2];
-      conversionref::WritePointValue(kKinds[6], values[i], element);  // the host's own rule
+      conversionref::WriteValue(kKinds[6], {true, 0, values[i]}, element);
       EXPECT_EQ(back[i], static_cast<double>(conversionref::ReadValue(kKinds[6], element).integer)) << i;
     }
   }
