@@ -903,7 +903,6 @@ using avx2::LoadFloatsAsDoubles;
 using avx2::StoreDoubles;
 using avx2::StoreDoublesAsFloats;
 using avx2::StoreFloats;
-using avx2::StoreFromInt32;
 
 template <typename T>
 inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
@@ -927,12 +926,13 @@ inline Floats Int32ToFloats(Int32s lanes) {
 // Floating point into integers of any kind: never refuses a group.
 template <typename T>
 inline bool StoreTruncated(unsigned char* p, const GroupDoubles& g) {
-  StoreLowBytesOfInt64s<T>(p, _mm512_cvttpd_epi64(_mm512_insertf64x4(_mm512_castpd256_pd512(g.low), g.high, 1)));
+  const __m512d doubles = _mm512_maskz_insertf64x4(0xFF, _mm512_castpd256_pd512(g.low), g.high, 1);
+  StoreLowBytesOfInt64s<T>(p, _mm512_maskz_cvttpd_epi64(0xFF, doubles));
   return true;
 }
 template <typename T>
 inline bool StoreTruncatedFloats(unsigned char* p, Floats f) {
-  StoreLowBytesOfInt64s<T>(p, _mm512_cvttps_epi64(f));
+  StoreLowBytesOfInt64s<T>(p, _mm512_maskz_cvttps_epi64(0xFF, f));
   return true;
 }
 
@@ -953,7 +953,6 @@ inline constexpr size_t kAlignment = 64;
 inline constexpr bool kWordTable = false;
 
 using Doubles = __m512d;  // half a group
-using Int32s = __m512i;   // a group of 32-bit integers
 struct GroupDoubles {
   Doubles low, high;
 };
