@@ -867,21 +867,6 @@ struct WordsInFloats {
 #pragma GCC target("avx2,avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi")
 #endif
 
-// The low bytes of eight 64-bit lanes as eight elements of integer kind T: for the 64-bit
-// truncations, which give the rule's integer wherever it is in range and INT64_MIN (the rule's
-// choice) for NaN and beyond. (The narrowing moves are written with a full zero mask: GCC's
-// unmasked forms warn of an uninitialised operand.)
-template <typename T>
-inline void StoreLowBytesOfInt64s(unsigned char* p, __m512i wide) {
-  if constexpr (sizeof(T) == 4) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvtepi64_epi32(0xFF, wide));
-  } else if constexpr (sizeof(T) == 2) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm512_maskz_cvtepi64_epi16(0xFF, wide));
-  } else {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm512_maskz_cvtepi64_epi8(0xFF, wide));
-  }
-}
-
 namespace avx512 {
 
 // The conversions: the same vectors as AVX2; what differs is the 4-byte unsigned kind, which
@@ -923,17 +908,38 @@ inline Floats Int32ToFloats(Int32s lanes) {
   }
 }
 
-// Floating point into integers of any kind: never refuses a group.
+// Doubles into 4-byte unsigned elements: the low 32 bits of the 64-bit truncation, which is
+// the rule for every value, so no group is refused. Into the other integer kinds the 32-bit
+// truncation of the whole group at once, refused as in the AVX2 layer when a lane is INT32_MIN.
+// Floats into them: as AVX2 does. (The narrowing moves are written with a full zero mask:
+// GCC's unmasked forms warn of an uninitialised operand.)
 template <typename T>
 inline bool StoreTruncated(unsigned char* p, const GroupDoubles& g) {
-  const __m512d doubles = _mm512_maskz_insertf64x4(0xFF, _mm512_castpd256_pd512(g.low), g.high, 1);
-  StoreLowBytesOfInt64s<T>(p, _mm512_maskz_cvttpd_epi64(0xFF, doubles));
+  if constexpr (std::is_same_v<T, uint32_t>) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi64_epi32(0xF, _mm256_cvttpd_epi64(g.low)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), _mm256_maskz_cvtepi64_epi32(0xF, _mm256_cvttpd_epi64(g.high)));
+  } else {
+    const __m512d doubles = _mm512_maskz_insertf64x4(0xFF, _mm512_castpd256_pd512(g.low), g.high, 1);
+    const __m256i lanes = _mm512_maskz_cvttpd_epi32(0xFF, doubles);
+    if (_mm256_cmpeq_epi32_mask(lanes, _mm256_set1_epi32(INT32_MIN)) != 0) return false;
+    if constexpr (sizeof(T) == 4) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), lanes);
+    } else if constexpr (sizeof(T) == 2) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi32_epi16(0xFF, lanes));
+    } else {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi32_epi8(0xFF, lanes));
+    }
+  }
   return true;
 }
 template <typename T>
 inline bool StoreTruncatedFloats(unsigned char* p, Floats f) {
-  StoreLowBytesOfInt64s<T>(p, _mm512_maskz_cvttps_epi64(0xFF, f));
-  return true;
+  if constexpr (std::is_same_v<T, uint32_t>) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvtepi64_epi32(0xFF, _mm512_cvttps_epi64(f)));
+    return true;
+  } else {
+    return avx2::StoreTruncatedFloats<T>(p, f);
+  }
 }
 
 #include "support/conversion_kernels.inc"
@@ -1022,7 +1028,21 @@ inline GroupDoubles LoadIntegersAsDoubles(const unsigned char* p) {
   return {_mm512_maskz_cvtepi32_pd(0xFF, low), _mm512_maskz_cvtepi32_pd(0xFF, high)};
 }
 
-// A group of doubles truncated into integer elements of any kind: never refuses a group.
+// The low bytes of eight 64-bit lanes as eight elements of integer kind T.
+template <typename T>
+inline void StoreLowBytesOfInt64s(unsigned char* p, __m512i wide) {
+  if constexpr (sizeof(T) == 4) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvtepi64_epi32(0xFF, wide));
+  } else if constexpr (sizeof(T) == 2) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm512_maskz_cvtepi64_epi16(0xFF, wide));
+  } else {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm512_maskz_cvtepi64_epi8(0xFF, wide));
+  }
+}
+
+// A group of doubles truncated into integer elements of any kind by the 64-bit truncation,
+// which gives the rule's integer wherever it is in range and INT64_MIN (the rule's choice) for
+// NaN and beyond: never refuses a group.
 template <typename T>
 inline bool StoreTruncated(unsigned char* p, const GroupDoubles& g) {
   StoreLowBytesOfInt64s<T>(p, _mm512_maskz_cvttpd_epi64(0xFF, g.low));
