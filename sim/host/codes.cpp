@@ -1,9 +1,14 @@
 // The tables behind codes.h: message names and error meanings, fixed codes with fixed texts.
 #include "sim/host/codes.h"
 
+#include <algorithm>
+#include <climits>
+#include <iterator>
+
 #include "hostlink/error_codes.h"
 #include "hostlink/host_messages.h"
 #include "hostlink/record.h"
+#include "sim/host/host_internal.h"
 #include "sim/host/quorsim.h"
 
 namespace quorsim {
@@ -111,6 +116,9 @@ constexpr CodeMeaning kHostCodeMeanings[] = {
 // answers an entry that needs an open board.
 constexpr int32_t kBoardNotOpen = -1;
 
+// The functions whose double result is the driver's status: 0 success, negative an error.
+constexpr const char* kStatusResultFunctions[] = {"QV_InitCam", "QV_SetValues"};
+
 const MessageName* FindMessage(const MessageName* table, size_t count, int message) {
   for (size_t i = 0; i < count; ++i)
     if (table[i].message == message) return &table[i];
@@ -142,6 +150,15 @@ std::string ErrorCodeMeaning(int32_t code) {
 std::string ErrorCodeText(int32_t code) {
   const std::string meaning = ErrorCodeMeaning(code);
   return meaning.empty() ? std::to_string(code) : std::to_string(code) + " (" + meaning + ")";
+}
+
+std::string ResultStatusMeaning(const std::string& function, double result) {
+  const bool status = std::any_of(std::begin(kStatusResultFunctions), std::end(kStatusResultFunctions),
+                                  [&](const char* name) { return SameNameNoCase(function, name); });
+  // Whole numbers in range only: the comparisons are false for NaN, and the cast is then exact.
+  if (!status || !(result < 0 && result >= INT32_MIN) || result != static_cast<double>(static_cast<int32_t>(result)))
+    return {};
+  return ErrorCodeMeaning(static_cast<int32_t>(result));
 }
 
 }  // namespace quorsim

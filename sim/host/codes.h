@@ -21,4 +21,10 @@ std::string ErrorCodeMeaning(int32_t code);
 // "163 (the host is too old for this request)", or the bare number when it has no meaning.
 std::string ErrorCodeText(int32_t code);
 
+// What the double result of `function` means when it is a failure status: the module's
+// functions whose result is the camera driver's status (QV_InitCam, QV_SetValues) yield a
+// negative status on failure, explained as ErrorCodeMeaning explains it ("driver error -5").
+// Empty for a success, for a result that is not a whole 32-bit number and for other functions.
+std::string ResultStatusMeaning(const std::string& function, double result);
+
 }  // namespace quorsim

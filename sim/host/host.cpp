@@ -215,6 +215,46 @@ HostWord Host::SendToModule(int message, std::span<const HostWord> items) {
   return answer;
 }
 
+const FunctionDeclaration* MatchCall(const ModuleDeclarations& declarations, const std::string& function,
+                                     const std::vector<Argument>& args, std::string* error) {
+  const auto& functions = declarations.functions;
+  auto found = std::find_if(functions.begin(), functions.end(),
+                            [&](const FunctionDeclaration& d) { return SameNameNoCase(d.name, function); });
+  if (found == functions.end()) {
+    *error = "unknown function " + function;
+    return nullptr;
+  }
+  const FunctionDeclaration& decl = *found;
+  if (args.size() != decl.parameterTypes.size()) {
+    *error = decl.name + " takes " + std::to_string(decl.parameterTypes.size()) + " argument" +
+             (decl.parameterTypes.size() == 1 ? "" : "s") + ", " + std::to_string(args.size()) + " given";
+    return nullptr;
+  }
+  if (decl.resultType != kNumberType) {
+    *error = decl.name + " has a result type the host cannot take (" + std::to_string(decl.resultType) + ")";
+    return nullptr;
+  }
+  for (size_t i = 0; i < args.size(); ++i) {
+    const uint16_t type = decl.parameterTypes[i];
+    const std::string which = "argument " + std::to_string(i + 1) + " of " + decl.name;
+    if (type == kNumberType) {
+      if (args[i].kind != Argument::Number) {
+        *error = which + " must be a number";
+        return nullptr;
+      }
+    } else if (type == kTextHandleType) {
+      if (args[i].kind == Argument::Number) {
+        *error = which + " must be text";
+        return nullptr;
+      }
+    } else {
+      *error = which + " has a parameter type the host cannot pass (" + std::to_string(type) + ")";
+      return nullptr;
+    }
+  }
+  return &decl;
+}
+
 bool Host::Call(const std::string& function, const std::vector<Argument>& args, CallOutcome* outcome,
                 std::string* error) {
   State& s = *state_;
@@ -223,46 +263,13 @@ bool Host::Call(const std::string& function, const std::vector<Argument>& args, 
     *error = "no module is loaded";
     return false;
   }
-  const auto& functions = s.declarations.functions;
-  auto found = std::find_if(functions.begin(), functions.end(),
-                            [&](const FunctionDeclaration& d) { return SameNameNoCase(d.name, function); });
-  if (found == functions.end()) {
-    *error = "unknown function " + function;
-    return false;
-  }
+  const FunctionDeclaration* found = MatchCall(s.declarations, function, args, error);
+  if (found == nullptr) return false;
   const FunctionDeclaration& decl = *found;
-  const size_t index = static_cast<size_t>(found - functions.begin());
-  if (args.size() != decl.parameterTypes.size()) {
-    *error = decl.name + " takes " + std::to_string(decl.parameterTypes.size()) + " argument" +
-             (decl.parameterTypes.size() == 1 ? "" : "s") + ", " + std::to_string(args.size()) + " given";
-    return false;
-  }
-  if (decl.resultType != kNumberType) {
-    *error = decl.name + " has a result type the host cannot take (" + std::to_string(decl.resultType) + ")";
-    return false;
-  }
-  // Sizes and kinds first, so nothing is allocated for a call that is refused.
+  const size_t index = static_cast<size_t>(found - s.declarations.functions.data());
+  // Sizes are known from the match, so nothing is allocated for a call that is refused.
   size_t blockBytes = kResultBytes;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const uint16_t type = decl.parameterTypes[i];
-    const std::string which = "argument " + std::to_string(i + 1) + " of " + decl.name;
-    if (type == kNumberType) {
-      if (args[i].kind != Argument::Number) {
-        *error = which + " must be a number";
-        return false;
-      }
-      blockBytes += sizeof(double);
-    } else if (type == kTextHandleType) {
-      if (args[i].kind == Argument::Number) {
-        *error = which + " must be text";
-        return false;
-      }
-      blockBytes += sizeof(Handle);
-    } else {
-      *error = which + " has a parameter type the host cannot pass (" + std::to_string(type) + ")";
-      return false;
-    }
-  }
+  for (uint16_t type : decl.parameterTypes) blockBytes += type == kNumberType ? sizeof(double) : sizeof(Handle);
   const HostWord address = FunctionAddress(static_cast<int>(index));
   if (address == 0) {
     *error = "the module gave no address for " + decl.name;

@@ -1,5 +1,8 @@
 // quorsim: runs a command script against the simulated Quor host with a module loaded, the way a
 // user of the host would call the module's functions from its command line.
+#include <unistd.h>  // access, which MinGW declares too
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +28,7 @@ void PrintUsage(FILE* stream) {
   std::fprintf(stream,
                "usage: quorsim [--module PATH] [--version N] [--version-file FILE]\n"
                "               [--record-size N] [--out DIR] [--keep-going] [--scramble]\n"
-               "               [--trace] [SCRIPT]\n"
+               "               [--trace] [--check] [SCRIPT]\n"
                "\n"
                "Loads a module into the simulated Quor host and runs SCRIPT (standard input if\n"
                "SCRIPT is missing or -). Each script line is one of:\n"
@@ -42,8 +45,11 @@ void PrintUsage(FILE* stream) {
                "  print TEXT             print the text\n"
                "  trace on|off           switch the trace on or off (see --trace)\n"
                "%s"
-               "Blank lines and lines starting with # are skipped. A function that fails prints\n"
-               "its error code with what it means; negative codes are the camera driver's.\n"
+               "Blank lines and lines starting with # are skipped. The whole script is read and\n"
+               "checked before its first line runs: each line that will not run (syntax, an\n"
+               "unknown function or command, wrong arguments) is reported, and then none runs.\n"
+               "A function that fails prints its error code with what it means, and so does a\n"
+               "result that is the driver's failure status; negative codes are the driver's.\n"
                "\n"
                "  --module PATH       the module (default: Ombrel.so beside quorsim, Ombrel.dll\n"
                "                      beside Quor.exe)\n"
@@ -55,6 +61,8 @@ void PrintUsage(FILE* stream) {
                "  --out DIR           folder for files that savepng writes (default .)\n"
                "  --keep-going        go on after a failed call or a refused command\n"
                "  --scramble          move every unlocked memory block on each host call\n"
+               "  --check             only check the script against the module's declarations\n"
+               "                      (no module code runs, nothing is written)\n"
                "  --trace             trace to standard error, a line each as it happens:\n"
                "                      every message between host and module (code, name,\n"
                "                      items, answer), every function call and return, every\n"
@@ -62,9 +70,10 @@ void PrintUsage(FILE* stream) {
                "                      status polls of a picture's wait as one line (polls,\n"
                "                      milliseconds, the last answer)\n"
                "\n"
-               "Exit status: 0 all lines ran; 1 a function returned an error or a command was\n"
-               "refused; 2 a line could not run (syntax, unknown name, wrong arguments) or the\n"
-               "module could not be loaded.\n",
+               "Exit status: 0 all lines ran (or, with --check, can run); 1 a function returned\n"
+               "an error or a command was refused; 2 a line will not run (syntax, unknown name,\n"
+               "wrong arguments), a file an option names cannot be read, the output folder\n"
+               "cannot be written or the module could not be loaded.\n",
                quorsim::kCameraUsage);
 }
 
@@ -72,6 +81,38 @@ std::string DefaultModulePath() {
   std::string beside = quorsim::ModuleBesideProgram();
   if (!beside.empty()) return beside;
   return QUORSIM_DEFAULT_MODULE[0] != '\0' ? QUORSIM_DEFAULT_MODULE : quorsim::kModuleFileName;
+}
+
+// A file an option names, or the script: it must be there, be a file and open for reading.
+// False with a message that names the file and, where the system gives one, the reason.
+bool ReadableFile(const std::string& path, const char* what, std::string* error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    *error = std::string(what) + " " + path + " is a folder, not a file";
+    return false;
+  }
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *error = std::string("cannot open ") + what + " " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::fclose(file);
+  return true;
+}
+
+// The folder savepng writes into: made if missing, and refused unless files can be made in it.
+bool WritableFolder(const std::string& path, std::string* error) {
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (ec) {
+    *error = "cannot make the output folder " + path + ": " + ec.message();
+    return false;
+  }
+  if (access(path.c_str(), W_OK) != 0) {
+    *error = "cannot write into the output folder " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 bool ParseInt(const char* text, long min, long max, int* out) {
@@ -90,6 +131,8 @@ int main(int argc, char** argv) {
   std::string modulePath;
   std::string scriptPath;
   bool trace = false;
+  bool checkOnly = false;
+  bool versionGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](const char* name) -> const char* {
@@ -105,12 +148,14 @@ int main(int argc, char** argv) {
     } else if (arg == "--module") {
       modulePath = value("--module");
     } else if (arg == "--version") {
+      versionGiven = true;
       if (!ParseInt(value("--version"), 0, 9999, &hostOptions.version)) {
         std::fprintf(stderr, "quorsim: --version wants a number from 0 to 9999\n");
         return kUsageError;
       }
     } else if (arg == "--version-file") {
       hostOptions.versionFile = value("--version-file");
+      versionGiven = true;
     } else if (arg == "--record-size") {
       if (!ParseInt(value("--record-size"), 0, 1 << 20, &hostOptions.recordSize)) {
         std::fprintf(stderr, "quorsim: --record-size wants a number of bytes\n");
@@ -122,6 +167,8 @@ int main(int argc, char** argv) {
       scriptOptions.keepGoing = true;
     } else if (arg == "--scramble") {
       hostOptions.scramble = true;
+    } else if (arg == "--check") {
+      checkOnly = true;
     } else if (arg == "--trace") {
       trace = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -136,36 +183,41 @@ int main(int argc, char** argv) {
   }
   if (modulePath.empty()) modulePath = DefaultModulePath();
 
+  std::string error;
+  auto refused = [&error] {
+    std::fprintf(stderr, "quorsim: %s\n", error.c_str());
+    return kUsageError;
+  };
   std::ifstream file;
   std::istream* script = &std::cin;
   if (!scriptPath.empty() && scriptPath != "-") {
+    if (!ReadableFile(scriptPath, "the script", &error)) return refused();
     file.open(scriptPath);
-    if (!file) {
-      std::fprintf(stderr, "quorsim: cannot open script %s\n", scriptPath.c_str());
-      return kUsageError;
-    }
     script = &file;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(scriptOptions.outDir, ec);
-  if (ec) {
-    std::fprintf(stderr, "quorsim: cannot make the output folder %s: %s\n", scriptOptions.outDir.c_str(),
-                 ec.message().c_str());
-    return kUsageError;
-  }
+  // The files the options name, each under its own name: a missing module would otherwise be
+  // reported as its missing declarations, and a missing version file read as no version at all.
+  if (!ReadableFile(modulePath, "the module", &error) ||
+      (versionGiven && !ReadableFile(quorsim::HostVersionFilePath(hostOptions), "the host's version file", &error)))
+    return refused();
+  // The script is checked against the module's declarations before the module is loaded.
+  quorsim::ModuleDeclarations declarations;
+  if (!quorsim::ReadDeclarationsOfModule(modulePath, &declarations, &error)) return refused();
+  quorsim::CheckedScript checked;
+  const int checkStatus = quorsim::CheckScript(declarations, *script, stderr, &checked);
+  if (checkOnly || checkStatus != quorsim::kScriptOk) return checkStatus;
+  if (!WritableFolder(scriptOptions.outDir, &error)) return refused();
 
   quorsim::Host host(hostOptions);
   // One trace for the whole run, so that loading and unloading the module show in it too.
   quorsim::Tracer tracer;
   if (trace) quorsim::StartTrace(tracer, host, stderr);
   scriptOptions.tracer = &tracer;
-  std::string error;
   if (!host.Load(modulePath, &error)) {
     quorsim::StopTrace(tracer);
-    std::fprintf(stderr, "quorsim: %s\n", error.c_str());
-    return kUsageError;
+    return refused();
   }
-  int status = quorsim::RunScript(host, *script, scriptOptions, stdout, stderr);
+  int status = quorsim::RunCheckedScript(host, checked, scriptOptions, stdout, stderr);
   host.Unload();
   quorsim::StopTrace(tracer);
   std::fflush(stdout);

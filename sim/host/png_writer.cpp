@@ -4,8 +4,10 @@
 // 0 runs along an image row, dimension 1 down the rows. What the caller knows of the picture
 // goes into tEXt chunks before the pixels.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -113,7 +115,7 @@ bool ImageShape(const WaveView& wave, size_t bytesPerPixel, uint32_t* width, uin
 bool WriteFile(const std::vector<uint8_t>& bytes, const std::string& path, std::string* error) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
-    *error = "cannot create " + path;
+    *error = "cannot create " + path + ": " + std::strerror(errno);
     return false;
   }
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();

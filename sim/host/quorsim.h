@@ -97,6 +97,13 @@ struct Argument {            // one argument of an external function call
   static Argument Null() { return {NullHandle, 0, {}}; }
 };
 
+// The declaration a call of `function` with `args` fits: a declared name (in any case), the
+// declared number of arguments, each of its declared kind (a number, or a text or null for a
+// text handle), and a numeric result. Null with a message otherwise. Host::Call refuses what
+// this refuses, and the script's check asks it before anything runs.
+const FunctionDeclaration* MatchCall(const ModuleDeclarations& declarations, const std::string& function,
+                                     const std::vector<Argument>& args, std::string* error);
+
 struct CallOutcome {
   int32_t errorCode = 0;     // what the function returned
   double result = 0;         // the result slot after the call

@@ -5,6 +5,7 @@
 // the data before it is used.
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -479,7 +480,7 @@ std::string FileVersionText(std::span<const uint8_t> versionBlock) {
 bool ReadModuleDeclarations(const std::string& path, ModuleDeclarations* out, std::string* error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    *error = "cannot open " + path;
+    *error = "cannot open " + path + ": " + std::strerror(errno);  // the open's reason
     return false;
   }
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

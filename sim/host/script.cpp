@@ -172,26 +172,6 @@ std::string OutputPath(const ScriptOptions& options, const std::string& file) {
   return (std::filesystem::path(options.outDir) / p).string();
 }
 
-// The host commands besides print, with the number of words each takes after its name.
-struct CommandForm {
-  const char* name;
-  size_t fewestWords, mostWords;
-  const char* usage;
-};
-constexpr CommandForm kCommandForms[] = {
-    {"waves", 0, 0, "waves"},
-    {"info", 1, 1, "info NAME"},
-    {"savepng", 2, 5, "savepng NAME FILE [stretch [LOW HIGH]]"},
-    {"trace", 1, 1, "trace on|off"},
-    {"camera", 0, 4, "camera [fail|clear|poll|size|noise|scale|timing ...]"},
-};
-
-const CommandForm* FindCommandForm(const std::string& name) {
-  for (const CommandForm& form : kCommandForms)
-    if (name == form.name) return &form;
-  return nullptr;
-}
-
 // The stretch words of savepng (after NAME and FILE): none, "stretch", or "stretch LOW HIGH".
 bool ParseStretch(const std::vector<std::string>& words, bool* stretched, PngStretch* stretch, std::string* error) {
   *stretched = words.size() > 2;
@@ -340,148 +320,224 @@ bool ParseScriptLine(const std::string& rawLine, ScriptLine* out, std::string* e
 
 namespace {
 
-// The script's lines, one by one (RunScript without the trace's own lifetime).
-int RunScriptLines(Host& host, std::istream& script, const ScriptOptions& options, Tracer& tracer, FILE* out,
-                   FILE* err) {
-  std::string raw;
-  int lineNumber = 0;
-  int status = kScriptOk;
-  PictureNotes notes;  // what saved pictures tell of themselves
-  // A refusal of the host's commands: the script goes on only with keep-going.
-  auto refused = [&](const std::string& message) {
-    Report(err, "quorsim: ", lineNumber, message);
-    status = kScriptFailed;
-    return !options.keepGoing;
-  };
-  while (std::getline(script, raw)) {
-    ++lineNumber;
-    ScriptLine line;
-    std::string error;
-    if (!ParseScriptLine(raw, &line, &error)) {
-      Report(err, "quorsim: ", lineNumber, "syntax error: " + error);
-      return kScriptError;
-    }
-    if (line.kind == ScriptLine::Empty) continue;
+// What a host command's handler works with while the script runs.
+struct RunContext {
+  Host& host;
+  const ScriptOptions& options;
+  Tracer& tracer;
+  FILE* out;
+  FILE* err;
+  int lineNumber;
+  PictureNotes& notes;  // what saved pictures tell of themselves
+};
 
-    if (line.kind == ScriptLine::Call) {
-      CallOutcome outcome;
-      const CallMarks before = MarkBeforeCall(host);
-      if (!host.Call(line.name, line.args, &outcome, &error)) {
-        Report(err, "quorsim: ", lineNumber, error);
-        return kScriptError;
-      }
-      NoteCallPictures(host, before, line, &notes);
-      if (outcome.errorCode != 0) {
-        Report(out, "", lineNumber, line.callText + " failed with error code " + ErrorCodeText(outcome.errorCode));
-        status = kScriptFailed;
-        if (!options.keepGoing) return status;
-      } else if (outcome.resultWritten) {
-        Report(out, "", lineNumber, line.callText + " = " + FormatNumber(outcome.result));
-      } else {
-        Report(out, "", lineNumber, line.callText + " done, no result");
-      }
-      continue;
-    }
+// A handler's answer is an exit status: kScriptOk, kScriptFailed for a refusal (the script goes
+// on only with keep-going) or kScriptError for a line that cannot run; it reports either itself.
+int Refuse(const RunContext& at, const std::string& message) {
+  Report(at.err, "quorsim: ", at.lineNumber, message);
+  return kScriptFailed;
+}
 
-    // Host commands.
-    const std::string& cmd = line.name;
-    if (cmd == "print") {
-      std::fflush(stdout);
-      std::fprintf(out, "%s\n", line.text.c_str());
-      std::fflush(out);
-      continue;
-    }
-    const CommandForm* form = FindCommandForm(cmd);
-    if (form == nullptr) {
-      Report(err, "quorsim: ", lineNumber, "unknown command " + cmd + " (a function call needs parentheses)");
-      return kScriptError;
-    }
-    if (line.words.size() < form->fewestWords || line.words.size() > form->mostWords) {
-      Report(err, "quorsim: ", lineNumber, std::string("usage: ") + form->usage);
-      return kScriptError;
-    }
-    if (cmd == "waves") {
-      std::vector<std::string> names = host.WaveNames();
-      Report(out, "", lineNumber, std::to_string(names.size()) + (names.size() == 1 ? " wave" : " waves"));
-      for (const std::string& name : names) {
-        WaveView view;
-        host.FindWave(name, &view);
-        std::fprintf(out, "  %s: %s\n", name.c_str(), WaveSummary(view, false).c_str());
-      }
-      std::fflush(out);
-      continue;
-    }
-    if (cmd == "trace") {
-      if (line.words[0] != "on" && line.words[0] != "off") {
-        Report(err, "quorsim: ", lineNumber, std::string("usage: ") + form->usage);
-        return kScriptError;
-      }
-      if (line.words[0] == "on")
-        StartTrace(tracer, host, tracer.on ? tracer.stream : err);
-      else
-        StopTrace(tracer);
-      continue;
-    }
-    if (cmd == "camera") {
-      std::vector<std::string> shown;
-      if (!RunCameraCommand(line.words, &shown, &error)) {
-        Report(err, "quorsim: ", lineNumber, error);
-        return kScriptError;
-      }
-      Report(out, "", lineNumber, "camera: " + shown.front());
-      for (size_t i = 1; i < shown.size(); ++i) std::fprintf(out, "  %s\n", shown[i].c_str());
-      std::fflush(out);
-      continue;
-    }
-    bool stretched = false;
-    PngStretch stretch;
-    if (cmd == "savepng" && !ParseStretch(line.words, &stretched, &stretch, &error)) {
-      Report(err, "quorsim: ", lineNumber, error);
-      return kScriptError;
-    }
-    WaveView view;
-    if (!host.FindWave(line.words[0], &view)) {
-      if (refused("no wave named " + line.words[0])) return status;
-      continue;
-    }
-    if (cmd == "info") {
-      Report(out, "", lineNumber, view.name + ": " + WaveSummary(view, true));
-      const std::string histogram = WaveHistogram(view);
-      if (!histogram.empty()) std::fprintf(out, "  %s\n", histogram.c_str());
-      std::fflush(out);
-      continue;
-    }
-    std::string path = OutputPath(options, line.words[1]);
-    std::error_code ec;
-    std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-    PngStretchUsed used;
-    const auto note = notes.find(view.name);
-    const PictureNote* picture = note != notes.end() ? &note->second : nullptr;
-    const PngText text = PicturePngText(picture, view, host.Declarations().version);
-    const bool saved = stretched ? SaveWavePngStretched(view, path, stretch, &used, &error, text)
-                                 : SaveWavePng(view, path, &error, text);
-    if (!saved) {
-      if (refused("savepng " + view.name + ": " + error)) return status;
-      continue;
-    }
-    std::string done = "saved " + view.name + " as " + path;
-    if (stretched)
-      done += ", stretched " + FormatNumber(used.low) + ".." + FormatNumber(used.high) + " onto 0.." +
-              std::to_string(used.fullScale);
-    Report(out, "", lineNumber, done + ": " + PictureSettingsText(picture, view));
+int CannotRun(const RunContext& at, const std::string& message) {
+  Report(at.err, "quorsim: ", at.lineNumber, message);
+  return kScriptError;
+}
+
+int RunCall(const ScriptLine& line, const RunContext& at) {
+  CallOutcome outcome;
+  std::string error;
+  const CallMarks before = MarkBeforeCall(at.host);
+  if (!at.host.Call(line.name, line.args, &outcome, &error)) return CannotRun(at, error);
+  NoteCallPictures(at.host, before, line, &at.notes);
+  if (outcome.errorCode != 0) {
+    Report(at.out, "", at.lineNumber, line.callText + " failed with error code " + ErrorCodeText(outcome.errorCode));
+    return kScriptFailed;
   }
-  return status;
+  if (!outcome.resultWritten) {
+    Report(at.out, "", at.lineNumber, line.callText + " done, no result");
+    return kScriptOk;
+  }
+  const std::string meaning = ResultStatusMeaning(line.name, outcome.result);
+  Report(at.out, "", at.lineNumber,
+         line.callText + " = " + FormatNumber(outcome.result) + (meaning.empty() ? "" : " (" + meaning + ")"));
+  return kScriptOk;
+}
+
+int RunPrint(const ScriptLine& line, const RunContext& at) {
+  std::fflush(stdout);
+  std::fprintf(at.out, "%s\n", line.text.c_str());
+  std::fflush(at.out);
+  return kScriptOk;
+}
+
+int RunWaves(const ScriptLine&, const RunContext& at) {
+  const std::vector<std::string> names = at.host.WaveNames();
+  Report(at.out, "", at.lineNumber, std::to_string(names.size()) + (names.size() == 1 ? " wave" : " waves"));
+  for (const std::string& name : names) {
+    WaveView view;
+    at.host.FindWave(name, &view);
+    std::fprintf(at.out, "  %s: %s\n", name.c_str(), WaveSummary(view, false).c_str());
+  }
+  std::fflush(at.out);
+  return kScriptOk;
+}
+
+int RunInfo(const ScriptLine& line, const RunContext& at) {
+  WaveView view;
+  if (!at.host.FindWave(line.words[0], &view)) return Refuse(at, "no wave named " + line.words[0]);
+  Report(at.out, "", at.lineNumber, view.name + ": " + WaveSummary(view, true));
+  const std::string histogram = WaveHistogram(view);
+  if (!histogram.empty()) std::fprintf(at.out, "  %s\n", histogram.c_str());
+  std::fflush(at.out);
+  return kScriptOk;
+}
+
+bool CheckSavePngWords(const std::vector<std::string>& words, std::string* error) {
+  bool stretched = false;
+  PngStretch stretch;
+  return ParseStretch(words, &stretched, &stretch, error);
+}
+
+int RunSavePng(const ScriptLine& line, const RunContext& at) {
+  bool stretched = false;
+  PngStretch stretch;
+  std::string error;
+  ParseStretch(line.words, &stretched, &stretch, &error);  // checked before the script started
+  WaveView view;
+  if (!at.host.FindWave(line.words[0], &view)) return Refuse(at, "no wave named " + line.words[0]);
+  const std::string path = OutputPath(at.options, line.words[1]);
+  std::error_code ec;
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+  PngStretchUsed used;
+  const auto note = at.notes.find(view.name);
+  const PictureNote* picture = note != at.notes.end() ? &note->second : nullptr;
+  const PngText text = PicturePngText(picture, view, at.host.Declarations().version);
+  const bool saved = stretched ? SaveWavePngStretched(view, path, stretch, &used, &error, text)
+                               : SaveWavePng(view, path, &error, text);
+  if (!saved) return Refuse(at, "savepng " + view.name + ": " + error);
+  std::string done = "saved " + view.name + " as " + path;
+  if (stretched)
+    done += ", stretched " + FormatNumber(used.low) + ".." + FormatNumber(used.high) + " onto 0.." +
+            std::to_string(used.fullScale);
+  Report(at.out, "", at.lineNumber, done + ": " + PictureSettingsText(picture, view));
+  return kScriptOk;
+}
+
+bool CheckTraceWords(const std::vector<std::string>& words, std::string* error) {
+  if (words[0] == "on" || words[0] == "off") return true;
+  *error = "usage: trace on|off";
+  return false;
+}
+
+int RunTrace(const ScriptLine& line, const RunContext& at) {
+  if (line.words[0] == "on")
+    StartTrace(at.tracer, at.host, at.tracer.on ? at.tracer.stream : at.err);
+  else
+    StopTrace(at.tracer);
+  return kScriptOk;
+}
+
+int RunCamera(const ScriptLine& line, const RunContext& at) {
+  std::vector<std::string> shown;
+  std::string error;
+  if (!RunCameraCommand(line.words, &shown, &error)) return CannotRun(at, error);
+  Report(at.out, "", at.lineNumber, "camera: " + shown.front());
+  for (size_t i = 1; i < shown.size(); ++i) std::fprintf(at.out, "  %s\n", shown[i].c_str());
+  std::fflush(at.out);
+  return kScriptOk;
+}
+
+// The host commands: the words each takes after its name, a check of the words beyond their
+// number (null: the number is all), and what runs the line. The script's check and its run
+// read this one table, so a line the check lets through is a line the runner knows.
+struct CommandHandler {
+  const char* name;
+  size_t fewestWords, mostWords;
+  const char* usage;
+  bool (*checkWords)(const std::vector<std::string>& words, std::string* error);
+  int (*run)(const ScriptLine& line, const RunContext& at);
+};
+constexpr CommandHandler kCommandHandlers[] = {
+    {"print", 0, 0, "print TEXT", nullptr, RunPrint},  // the parser keeps its text whole
+    {"waves", 0, 0, "waves", nullptr, RunWaves},
+    {"info", 1, 1, "info NAME", nullptr, RunInfo},
+    {"savepng", 2, 5, "savepng NAME FILE [stretch [LOW HIGH]]", CheckSavePngWords, RunSavePng},
+    {"trace", 1, 1, "trace on|off", CheckTraceWords, RunTrace},
+    // The camera's own words are checked when the line runs (RunCameraCommand).
+    {"camera", 0, 4, "camera [fail|clear|poll|size|noise|scale|timing ...]", nullptr, RunCamera},
+};
+
+const CommandHandler* FindCommandHandler(const std::string& name) {
+  for (const CommandHandler& handler : kCommandHandlers)
+    if (name == handler.name) return &handler;
+  return nullptr;
+}
+
+// Whether a parsed line will run: a call of a declared function with arguments that fit its
+// declaration, or a known command with the words it takes. False with the reason otherwise.
+bool CheckLine(const ScriptLine& line, const ModuleDeclarations& declarations, std::string* error) {
+  if (line.kind == ScriptLine::Call) return MatchCall(declarations, line.name, line.args, error) != nullptr;
+  const CommandHandler* handler = FindCommandHandler(line.name);
+  if (handler == nullptr) {
+    *error = "unknown command " + line.name + " (a function call needs parentheses)";
+    return false;
+  }
+  if (line.words.size() < handler->fewestWords || line.words.size() > handler->mostWords) {
+    *error = std::string("usage: ") + handler->usage;
+    return false;
+  }
+  return handler->checkWords == nullptr || handler->checkWords(line.words, error);
 }
 
 }  // namespace
 
-int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FILE* out, FILE* err) {
+int CheckScript(const ModuleDeclarations& declarations, std::istream& script, FILE* err, CheckedScript* checked) {
+  int lineNumber = 0;
+  int refused = 0;
+  for (std::string raw; std::getline(script, raw);) {
+    ++lineNumber;
+    ScriptLine line;
+    std::string error;
+    if (!ParseScriptLine(raw, &line, &error)) {
+      error = "syntax error: " + error;
+    } else if (line.kind == ScriptLine::Empty || CheckLine(line, declarations, &error)) {
+      if (line.kind != ScriptLine::Empty) checked->lines.push_back({lineNumber, std::move(line)});
+      continue;
+    }
+    Report(err, "quorsim: ", lineNumber, error);
+    ++refused;
+  }
+  if (refused == 0) return kScriptOk;
+  std::fprintf(err, "quorsim: %d line%s will not run; the script was not started\n", refused, refused == 1 ? "" : "s");
+  std::fflush(err);
+  return kScriptError;
+}
+
+int RunCheckedScript(Host& host, const CheckedScript& script, const ScriptOptions& options, FILE* out, FILE* err) {
   Tracer ownTracer;
   Tracer& tracer = options.tracer != nullptr ? *options.tracer : ownTracer;
-  const int status = RunScriptLines(host, script, options, tracer, out, err);
+  int status = kScriptOk;
+  PictureNotes notes;
+  for (const CheckedScript::Line& numbered : script.lines) {
+    const RunContext at{host, options, tracer, out, err, numbered.number, notes};
+    const ScriptLine& line = numbered.line;
+    const CommandHandler* handler = FindCommandHandler(line.name);
+    const int lineStatus = line.kind == ScriptLine::Call ? RunCall(line, at)
+                           : handler != nullptr         ? handler->run(line, at)
+                                                        : CannotRun(at, "unknown command " + line.name);
+    if (lineStatus == kScriptOk) continue;
+    status = lineStatus;
+    if (lineStatus == kScriptError || !options.keepGoing) break;
+  }
   StopTrace(ownTracer);  // a tracer of the caller's goes on, to see the module unloaded
   return status;
+}
+
+int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FILE* out, FILE* err) {
+  CheckedScript checked;
+  if (CheckScript(host.Declarations(), script, err, &checked) != kScriptOk) return kScriptError;
+  return RunCheckedScript(host, checked, options, out, err);
 }
 
 }  // namespace quorsim

@@ -41,9 +41,32 @@ struct ScriptOptions {
   Tracer* tracer = nullptr;
 };
 
-// Runs the script line by line. Results go to `out`, refusals and errors to `err` (each names its
-// line). Stops at the first line that cannot run, and, unless keepGoing, at the first failure.
+// A line that will not run: bad syntax (a line that starts with neither a name nor a comment,
+// a text without its closing quote, an unknown escape, a call without its ')', an argument
+// that is neither a number, a text nor null, text after a call); a function the module does
+// not declare, or a call with the wrong number or kind of arguments; an unknown command, or a
+// command with the wrong number of words, savepng with stretch words other than "stretch
+// [LOW HIGH]" with finite numbers, trace with other than on or off. (The camera command's words
+// are the driver bench's and are checked when the line runs.)
+//
+// Reads the whole script and reports every line that will not run to `err` (each names its
+// line), running nothing: kScriptOk when every line can run, else kScriptError. The lines to
+// run (blank lines and comments left out) go to *checked.
+struct CheckedScript {
+  struct Line {
+    int number;  // in the script, from 1
+    ScriptLine line;
+  };
+  std::vector<Line> lines;
+};
+int CheckScript(const ModuleDeclarations& declarations, std::istream& script, FILE* err, CheckedScript* checked);
+
+// Runs a checked script against the loaded module, whose declarations it was checked against.
+// Results go to `out`, refusals and errors to `err` (each names its line). Stops at a line that
+// turns out not to run (a camera command's words) and, unless keepGoing, at the first failure.
 // Returns one of the exit statuses above.
+int RunCheckedScript(Host& host, const CheckedScript& script, const ScriptOptions& options, FILE* out, FILE* err);
+// CheckScript against the loaded module's declarations, then RunCheckedScript if every line can run.
 int RunScript(Host& host, std::istream& script, const ScriptOptions& options, FILE* out, FILE* err);
 
 // A double as the shortest text that reads back to the same value ("1280", "0.02", "nan").

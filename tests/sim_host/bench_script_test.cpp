@@ -478,7 +478,7 @@ TEST_F(ExampleScripts, TheFaultsExampleShowsEachFaultAndTheModulesAnswer) {
       "late: 640 x 512, unsigned 16-bit integer, min 64, max 3177, mean 752.587\n",
       "QV_TakePicture_8(\"empty\", 0, 4096) failed with error code 100 (no picture in the camera's buffer)\n",
       "QV_TakePicture_12(\"resized\") failed with error code 1 (out of memory, or the picture could not be made)\n",
-      "QV_SetValues(3, 2) = -5\n",
+      "QV_SetValues(3, 2) = -5 (driver error -5)\n",
       "QV_GetWidth() = 640\n",
       "camera: exposure scale 1.2\n",
       "QV_TakePicture_12(\"noisy\") = 0\n",

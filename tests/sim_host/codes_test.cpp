@@ -27,6 +27,7 @@ using quorsim::ErrorCodeMeaning;
 using quorsim::ErrorCodeText;
 using quorsim::MessageToModuleName;
 using quorsim::ModuleRequestName;
+using quorsim::ResultStatusMeaning;
 
 TEST(ErrorMeanings, EveryCodeOfTheModuleHasItsOwnMeaning) {
   std::set<int32_t> codes;
@@ -120,6 +121,10 @@ TEST(ErrorMeanings, NegativeCodesAreTheDriversAndUnknownCodesStayBare) {
   EXPECT_EQ(ErrorCodeText(12345), "12345");
   EXPECT_EQ(ErrorCodeText(-7), "-7 (driver error -7)");
   EXPECT_EQ(ErrorCodeText(100), "100 (no picture in the camera's buffer)");
+  // A double result that is the driver's status; a width is none, and no double past int32 is.
+  EXPECT_EQ(ResultStatusMeaning("qv_initcam", -1), "driver error -1: the board is not open");
+  EXPECT_EQ(ResultStatusMeaning("QV_GetWidth", -5), "");
+  EXPECT_EQ(ResultStatusMeaning("QV_SetValues", -1e300) + ResultStatusMeaning("QV_SetValues", -2.5), "");
 }
 
 TEST(MessageNames, RequestsTheHostAnswersHaveNamesAndSayWhetherTheyAnswerCodes) {

@@ -188,12 +188,15 @@ TEST_F(ScriptRun, LinesThatCannotRunStopWithStatus2) {
       {"info\n", "quorsim: line 1: usage: info NAME"},
       {"savepng a\n", "quorsim: line 1: usage: savepng NAME FILE"},
       {"waves now\n", "quorsim: line 1: usage: waves"},
+      {"trace maybe\n", "quorsim: line 1: usage: trace on|off"},
+      // Every line that will not run is found, not only the first.
+      {"FK_Missing()\nFK_Plain()\ninfo\n", "quorsim: line 3: usage: info NAME\nquorsim: 2 lines will not run"},
   };
   for (const Case& c : cases) {
     Result r = Run(c.script, true);  // even with keep-going
     EXPECT_EQ(r.status, kScriptError) << c.script;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.script << " gave: " << r.err;
-    EXPECT_EQ(r.out.find("line 3: FK_Plain"), std::string::npos) << "ran on after the bad line";
+    EXPECT_EQ(r.out, "") << "a line ran before the script was checked";
   }
 }
 
@@ -246,14 +249,17 @@ TEST(WaveSummaries, StatisticsSkipNaNsAndNameComplexParts) {
 
 // ---------------------------------------------------------------- the program
 #ifdef QUORSIM_PROGRAM
-int RunProgram(const std::string& arguments, const std::string& script, std::string* output) {
+// Runs quorsim with the arguments and the script written to a file, given as the last argument
+// unless `scriptLast` is false.
+int RunProgram(const std::string& arguments, const std::string& script, std::string* output, bool scriptLast = true) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("quorsim_program_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   {
     std::ofstream(dir / "script.qsc") << script;
   }
-  const std::string command = std::string(QUORSIM_PROGRAM) + " " + arguments + " " + (dir / "script.qsc").string() +
-                              " > " + (dir / "out.txt").string() + " 2>&1";
+  const std::string command = std::string(QUORSIM_PROGRAM) + " " + arguments + " " +
+                              (scriptLast ? (dir / "script.qsc").string() : "") + " > " + (dir / "out.txt").string() +
+                              " 2>&1";
   int raw = std::system(command.c_str());
   std::ifstream in(dir / "out.txt");
   std::stringstream text;
@@ -273,8 +279,32 @@ TEST(QuorsimProgram, ExitStatusFollowsTheScript) {
   EXPECT_NE(output.find("line 2"), std::string::npos) << output;
   EXPECT_EQ(RunProgram(module + " --version 250", "FK_Ask(77, 0, 0)\n", &output), 0);
   EXPECT_NE(output.find("= 9999"), std::string::npos) << output;  // an old host does not know 77
-  EXPECT_EQ(RunProgram("--module /nonexistent/Module.so", "FK_Plain()\n", &output), 2);
-  EXPECT_NE(output.find("Module.res"), std::string::npos) << output;
+  // --check runs nothing: no module code, no function.
+  EXPECT_EQ(RunProgram(module + " --check", "FK_Plain()\n", &output), 0);
+  EXPECT_EQ(output, "");
+  EXPECT_EQ(RunProgram(module + " --check", "FK_Plain()\nFK_Plain(1)\n", &output), 2);
+  EXPECT_EQ(output, "quorsim: line 2: FK_Plain takes 0 arguments, 1 given\n"
+                    "quorsim: 1 line will not run; the script was not started\n");
+  // Files the options name are refused under their own names, with the system's reason.
+  const struct {
+    std::string arguments;
+    bool scriptLast;
+    const char* message;
+  } refused[] = {
+      {"--module /nonexistent/Module.so", true,
+       "cannot open the module /nonexistent/Module.so: No such file or directory"},
+      {module + " --version-file /nonexistent/v.res", true,
+       "cannot open the host's version file /nonexistent/v.res: No such file or directory"},
+      // Refused to root too (not permitted), where a folder without write permission is not.
+      {module + " --out /proc/self", true, "cannot write into the output folder /proc/self: "},
+      {module + " /tmp", false, "the script /tmp is a folder, not a file"},
+      {module + " /nonexistent/a.qsc", false, "cannot open the script /nonexistent/a.qsc: No such file or directory"},
+  };
+  for (const auto& row : refused) {
+    EXPECT_EQ(RunProgram(row.arguments, "FK_Plain()\n", &output, row.scriptLast), 2) << row.arguments;
+    EXPECT_NE(output.find(row.message), std::string::npos) << output;
+    EXPECT_EQ(output.find("FK_Plain"), std::string::npos) << output;
+  }
   EXPECT_EQ(RunProgram(module + " --bogus", "", &output), 2);
   EXPECT_EQ(RunProgram("--help", "", &output), 0);
   EXPECT_NE(output.find("usage: quorsim"), std::string::npos);
