@@ -69,11 +69,42 @@ hide_mirrors() {
     host="${host#*://}"; host="${host%%/*}"
     sed_args+=(-e "s|${host//./\\.}|MIRROR|g")
   done
+  sed_args+=(-e 's|\[IP: [^]]*\]|[IP: hidden]|g')
   sed -u "${sed_args[@]}"
 }
 
 started=$(date +%s)
 stage() { echo "wine guest: $* ($(($(date +%s) - started)) s)"; }
+
+# --- Steps that fetch from the mirror ----------------------------------------------------
+# A mirror caught mid-sync answers some indexes with the wrong size for minutes on end, so each
+# step that fetches is tried again after a pause before it fails. A failure names the step and
+# its reason: the last error line apt or debootstrap printed.
+attempts="${OMBREL_GUEST_ATTEMPTS:-4}"
+pause_seconds="${OMBREL_GUEST_RETRY_PAUSE:-60}"
+step_log="$guest_dir/step.log"
+failure_reason() {
+  { grep -m 1 -E '^E: ' "$step_log" || grep -E '^W: ' "$step_log" | tail -n 1 || tail -n 1 "$step_log"; } |
+    cut -c1-300
+}
+# fetch_step NAME COMMAND...: runs the command up to $attempts times; returns its last status,
+# with the reason in $reason. Output goes to the build log, mirror names hidden.
+fetch_step() {
+  local name="$1" attempt status
+  shift
+  for ((attempt = 1; ; attempt++)); do
+    status=0
+    "$@" 2>&1 | hide_mirrors | tee -a "$log" >"$step_log" || status=$?
+    [ "$status" -eq 0 ] && return 0
+    reason="$(failure_reason)"
+    if [ "$attempt" -ge "$attempts" ]; then
+      echo "wine guest: $name failed after $attempt attempts: ${reason:-status $status}" >&2
+      return "$status"
+    fi
+    echo "wine guest: $name failed (attempt $attempt of $attempts: ${reason:-status $status}); again in $pause_seconds s" >&2
+    sleep "$pause_seconds"
+  done
+}
 
 # --- The root ------------------------------------------------------------------------
 cleanup_mounts() {
@@ -88,11 +119,15 @@ trap cleanup_mounts EXIT
 if [ -d "$root" ]; then cleanup_mounts; rm -rf "$root"; fi
 rm -f "$image" "$stamp"
 
+# A failed debootstrap leaves a partial root behind; each attempt starts from an empty one.
+fresh_debootstrap() {
+  rm -rf "$root"
+  debootstrap --variant=minbase --arch=amd64 \
+    --include=systemd-sysv,udev,kmod,procps,ca-certificates \
+    bookworm "$root" "$mirror"
+}
 stage "debootstrap bookworm amd64 (log: $log)"
-debootstrap --variant=minbase --arch=amd64 \
-  --include=systemd-sysv,udev,kmod,procps,ca-certificates \
-  bookworm "$root" "$mirror" 2>&1 | hide_mirrors >>"$log" ||
-  { echo "wine guest: debootstrap failed; last lines of the log:" >&2; tail -n 20 "$log" >&2; exit 1; }
+fetch_step "debootstrap" fresh_debootstrap || exit 1
 
 # main + updates + security, as this machine's apt has them: wine32 and wine64 must come from
 # the same suites or installing one removes the other.
@@ -109,18 +144,31 @@ mount --bind /dev/pts "$root/dev/pts"
 
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
   DEBIAN_FRONTEND=noninteractive "$@"; }
+apt_in_root() { in_root apt-get -o Acquire::Retries=3 "$@"; }
 
 stage "wine, wine32, wine64 and the kernel into the root"
-{
-  in_root dpkg --add-architecture i386
-  in_root apt-get update -qq
-  in_root apt-get install -y -qq --no-install-recommends \
-    wine wine32 wine64 linux-image-amd64 initramfs-tools
-  in_root apt-get clean
-} 2>&1 | hide_mirrors >>"$log" ||
-  { echo "wine guest: installing Wine into the root failed; last lines of the log:" >&2; tail -n 20 "$log" >&2; exit 1; }
+in_root dpkg --add-architecture i386 ||
+  { echo "wine guest: adding the i386 architecture to the root failed" >&2; exit 1; }
+# An index that still cannot be fetched after the last attempt is left out: apt installs from
+# the ones it has, and the versions of wine32 and wine64 are compared below.
+index_reason=""
+if ! fetch_step "apt-get update in the root" apt_in_root update -qq; then
+  index_reason="$reason"
+  echo "wine guest: going on with the package indexes that were fetched" >&2
+fi
+fetch_step "installing wine, wine32, wine64 and the kernel" apt_in_root install -y -qq \
+  --no-install-recommends wine wine32 wine64 linux-image-amd64 initramfs-tools || exit 1
+in_root apt-get clean || true
 [ -x "$root/usr/lib/wine/wine64" ] && [ -x "$root/usr/lib/wine/wine" ] ||
   { echo "wine guest: wine32 and wine64 are not both installed in the root" >&2; exit 1; }
+# wine32 (i386) and wine64 (amd64) of different versions make a broken WoW64 Wine.
+wine32_version="$(in_root dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null || true)"
+wine64_version="$(in_root dpkg-query -W -f='${Version}' wine64:amd64 2>/dev/null || true)"
+if [ -z "$wine32_version" ] || [ "$wine32_version" != "$wine64_version" ]; then
+  echo "wine guest: wine32 ${wine32_version:-missing} and wine64 ${wine64_version:-missing} differ${index_reason:+ (an index could not be fetched: $index_reason)}" >&2
+  exit 1
+fi
+stage "wine32 and wine64 $wine64_version"
 
 stage "the 64-bit Wine prefix"
 in_root /usr/bin/env WINEARCH=win64 WINEPREFIX=/var/lib/wineprefix WINEDEBUG=-all \
