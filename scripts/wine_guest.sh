@@ -156,8 +156,28 @@ if ! fetch_step "apt-get update in the root" apt_in_root update -qq; then
   index_reason="$reason"
   echo "wine guest: going on with the package indexes that were fetched" >&2
 fi
+wine_packages=(wine wine32 wine64)
+if [ -n "$index_reason" ]; then
+  # Without that index the candidates of wine32 and wine64 can come from different suites;
+  # both are then asked for at the newest version that the fetched indexes offer for both.
+  madison_versions() {  # madison_versions PACKAGE ARCH: the versions the indexes offer
+    in_root apt-cache madison "$1" | awk -F'|' -v arch="$2" '$3 ~ (" " arch " Packages") { gsub(/ /, "", $2); print $2 }'
+  }
+  wine32_versions="$(madison_versions wine32 i386)"
+  common=""
+  while read -r version; do
+    [ -n "$version" ] && grep -qxF "$version" <<<"$wine32_versions" || continue
+    if [ -z "$common" ] || dpkg --compare-versions "$version" gt "$common"; then common="$version"; fi
+  done < <(madison_versions wine64 amd64)
+  if [ -z "$common" ]; then
+    echo "wine guest: no version of wine32 and wine64 in common in the indexes fetched (an index could not be fetched: $index_reason)" >&2
+    exit 1
+  fi
+  wine_packages=("wine=$common" "wine32:i386=$common" "wine64:amd64=$common")
+  echo "wine guest: asking for wine32 and wine64 $common, offered for both by the indexes fetched"
+fi
 fetch_step "installing wine, wine32, wine64 and the kernel" apt_in_root install -y -qq \
-  --no-install-recommends wine wine32 wine64 linux-image-amd64 initramfs-tools || exit 1
+  --no-install-recommends "${wine_packages[@]}" linux-image-amd64 initramfs-tools || exit 1
 in_root apt-get clean || true
 [ -x "$root/usr/lib/wine/wine64" ] && [ -x "$root/usr/lib/wine/wine" ] ||
   { echo "wine guest: wine32 and wine64 are not both installed in the root" >&2; exit 1; }
