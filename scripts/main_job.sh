@@ -43,7 +43,7 @@ out="${out_given:-${OMBREL_OUT_DIR:-$repo/out}}"
 
 program="${OMBREL_QUORSIM:-}"
 if [ -z "$program" ]; then
-  (cd "$repo" && bash scripts/setup.sh)
+  (cd "$repo" && bash scripts/setup.sh main)
   build="${OMBREL_BUILD_DIR:-$repo/build/main}"
   cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMBREL_TESTS=OFF
   cmake --build "$build" -j2

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Wine stage: runs the shipped Ombrel.dll for real. Builds (or reuses) the Wine guest, hands
-# it the programs the win32 build put under wine/ (Quor.exe with the DLL and the stand-in driver,
-# the end-to-end cases as a Windows test program, the dialog and USER32 cases), boots it, and
-# reads the results back:
+# The Wine stage: runs the shipped Ombrel.dll for real, the one in the release package. Builds (or
+# reuses) the Wine guest, hands it the programs the win32 build put under wine/ (Quor.exe with the
+# packaged DLL and the stand-in driver, the end-to-end cases as a Windows test program, the dialog
+# and USER32 cases), boots it, and reads the results back:
 #   gtest    every test case of the program counts;
 #   program  its exit status decides;
 #   compare  Quor.exe's output and the files it wrote must equal those of the Linux quorsim
@@ -46,6 +46,31 @@ mkdir -p "$stage_dir/payload/programs"
 cp -r "$wine_dir"/. "$stage_dir/payload/programs/"
 rm -f "$stage_dir/payload/programs/tests.list.new"
 install -m 0755 scripts/wine_stage_guest.sh "$stage_dir/payload/run.sh"
+
+# The file that ships is the file that is tested: every Ombrel.dll the programs load is the one
+# taken out of the release package, after the package's SHA256SUMS have been checked.
+package=("$build_root"/win32/release/Ombrel-*-win32.zip)
+if [ ! -f "${package[0]}" ]; then
+  echo "wine: FAILED: no release package in $build_root/win32/release/: build the win32 preset" >&2
+  exit 1
+fi
+rm -rf "$stage_dir/package"
+python3 -m zipfile -e "${package[0]}" "$stage_dir/package"
+shipped="$stage_dir/package/$(basename "${package[0]}" .zip)"
+if ! (cd "$shipped" && sha256sum --quiet -c SHA256SUMS); then
+  echo "wine: FAILED: the files of $(basename "${package[0]}") do not match its SHA256SUMS" >&2
+  exit 1
+fi
+copies=0
+while IFS= read -r -d '' dll; do
+  cp "$shipped/Ombrel.dll" "$dll"
+  copies=$((copies + 1))
+done < <(find "$stage_dir/payload/programs" -name Ombrel.dll -print0)
+if [ "$copies" -eq 0 ]; then
+  echo "wine: FAILED: no program folder holds an Ombrel.dll to test" >&2
+  exit 1
+fi
+echo "wine: testing Ombrel.dll from $(basename "${package[0]}") in $copies folders"
 
 guest_status=0
 bash scripts/wine_run.sh "$stage_dir/payload" "${OMBREL_WINE_GUEST_SECONDS:-1500}" || guest_status=$?

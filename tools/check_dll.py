@@ -13,7 +13,12 @@ itself (its own parser, standard library only) and refuses the DLL unless:
     SENNTCAM.dll (by ordinal, every ordinal of camera/SENNTCAM.def and no other) and
     Windows' own DLLs;
   - it carries exactly the declaration resources ZEMF 1100, ZEMI 1100, STR# 1101, the
-    version block and the manifest, all under language 1033, with the expected contents.
+    version block and the manifest, all under language 1033, with the expected contents;
+  - it is hardened as Windows' tools check a DLL: ASLR (DYNAMIC_BASE, with its base
+    relocations), DEP (NX_COMPAT), no section both writable and executable, the stack
+    protector linked in (its failure handler's message and the guard's seeding from
+    ADVAPI32's CryptGenRandom), and either the NO_SEH mark, refused when the code writes the
+    SEH chain head fs:[0] itself, or a safe-SEH table in the load configuration.
 
 Usage: check_dll.py Ombrel.dll [--quor-def FILE] [--senntcam-def FILE]
 Exit status 0 with a short summary when the DLL passes, 1 with the list of faults otherwise.
@@ -36,7 +41,23 @@ PE32_MAGIC = 0x10B
 DIR_EXPORT = 0
 DIR_IMPORT = 1
 DIR_RESOURCE = 2
+DIR_BASE_RELOCATION = 5
+DIR_LOAD_CONFIG = 10
 DIR_DELAY_IMPORT = 13
+
+IMAGE_FILE_RELOCS_STRIPPED = 0x1
+DLL_DYNAMIC_BASE = 0x40
+DLL_NX_COMPAT = 0x100
+DLL_NO_SEH = 0x400
+SECTION_CODE = 0x20
+SECTION_EXECUTE = 0x20000000
+SECTION_WRITE = 0x80000000
+# Registering an SEH handler on i386 stores the new record's address in fs:[0], the head of the
+# thread's handler chain: mov fs:[0],eax / mov fs:[0],reg / pop fs:[0] / mov fs:[0],imm32.
+SEH_CHAIN_WRITE = re.compile(rb"\x64(?:\xA3|\x89[\x05\x0D\x15\x1D\x25\x2D\x35\x3D]|\x8F\x05|\xC7\x05)\0\0\0\0")
+# What the stack protector brings: gcc's handler for a smashed canary and the guard's seeding.
+STACK_PROTECTOR_MESSAGE = b"stack smashing detected"
+STACK_GUARD_SEED = ("advapi32.dll", "CryptGenRandom")
 
 RT_VERSION = 16
 RT_MANIFEST = 24
@@ -50,7 +71,7 @@ CODE_PAGE_UNICODE = 1200
 
 # Windows' own DLLs the module may import from (the C runtime is static, msvcrt.dll is part
 # of Windows). Compared case-insensitively.
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "version.dll", "msvcrt.dll"}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "version.dll", "msvcrt.dll", "advapi32.dll"}
 SYSTEM_DLL_FAMILY = re.compile(r"^api-ms-win-crt-[a-z0-9-]+\.dll$")
 
 # The eight external functions the module declares, in index order: name, category word,
@@ -75,7 +96,19 @@ ZEMF_SIZE = 172
 
 ZEMI_WORDS = [4, 0, 0, 0, 500]
 STRING_LIST = ["-1", "---", "Ombrel"]
-MODULE_VERSION = (1, 0, 2, 0)
+
+
+def read_module_version(path):
+    """(a, b, c, d) of the resource script's FILEVERSION line, the one source of the version."""
+    with open(path, encoding="ascii") as f:
+        for line in f:
+            match = re.fullmatch(r"FILEVERSION (\d+),(\d+),(\d+),(\d+)\s*", line)
+            if match:
+                return tuple(int(v) for v in match.groups())
+    raise ValueError("%s has no FILEVERSION a,b,c,d line" % path)
+
+
+MODULE_VERSION = read_module_version(os.path.join(REPO_ROOT, "resources", "ombrel.rc"))
 
 
 def expected_zemf():
@@ -168,17 +201,21 @@ class PeImage:
         optional = pe + 24
         self.magic = self.u16(optional)
         self.directories = []
+        self.dll_characteristics = 0
         if self.magic == PE32_MAGIC:
             if optional_size < 96:
                 raise Malformed("optional header too small")
+            self.dll_characteristics = self.u16(optional + 70)
             count = min(self.u32(optional + 92), 16, (optional_size - 96) // 8)
             for i in range(count):
                 self.directories.append(struct.unpack_from("<II", self.need(optional + 96 + 8 * i, 8)))
         self.sections = []
+        self.section_flags = []
         table = optional + optional_size
         for i in range(section_count):
             name, vsize, va, raw_size, raw_pointer = struct.unpack_from("<8sIIII", self.need(table + 40 * i, 24))
             self.sections.append((name.rstrip(b"\0").decode("latin-1"), va, vsize, raw_pointer, raw_size))
+            self.section_flags.append(self.u32(table + 40 * i + 36))
 
     # Bounds-checked reads of the file.
     def need(self, offset, size):
@@ -439,6 +476,60 @@ def resource_label(type_, name):
     return "%s %s" % (one(type_), one(name))
 
 
+def check_hardening(image, data, imports, errors, summary):
+    """The marks Windows' tools look for in a hardened 32-bit DLL; `imports` as read_imports."""
+    flags = image.dll_characteristics
+    marks = []
+    relocations = image.directory(DIR_BASE_RELOCATION)
+    if not flags & DLL_DYNAMIC_BASE:
+        errors.append("ASLR: DYNAMIC_BASE not set in the DLL characteristics (0x%x)" % flags)
+    elif image.characteristics & IMAGE_FILE_RELOCS_STRIPPED or relocations[0] == 0 or relocations[1] == 0:
+        errors.append("ASLR: DYNAMIC_BASE set but the base relocations are stripped")
+    else:
+        marks.append("DYNAMIC_BASE")
+    if flags & DLL_NX_COMPAT:
+        marks.append("NX_COMPAT")
+    else:
+        errors.append("DEP: NX_COMPAT not set in the DLL characteristics (0x%x)" % flags)
+
+    code = []
+    for (name, _, _, raw_pointer, raw_size), section_flags in zip(image.sections, image.section_flags):
+        if section_flags & (SECTION_CODE | SECTION_EXECUTE):
+            code.append((name, data[raw_pointer:raw_pointer + raw_size]))
+            if section_flags & SECTION_WRITE:
+                errors.append("section %s is both executable and writable" % name)
+
+    handler_writes = ["%s+0x%x" % (name, m.start()) for name, raw in code for m in SEH_CHAIN_WRITE.finditer(raw)]
+    load_config_rva, load_config_size = image.directory(DIR_LOAD_CONFIG)
+    handler_table = 0
+    if load_config_rva and load_config_size >= 72:
+        try:
+            handler_table = image.u32_rva(load_config_rva + 64)
+        except Malformed as e:
+            errors.append("load configuration unreadable: %s" % e)
+    if flags & DLL_NO_SEH:
+        if handler_writes:
+            errors.append("NO_SEH set, but the code installs SEH handlers (writes fs:[0] at %s)"
+                          % ", ".join(handler_writes[:5]))
+        else:
+            marks.append("NO_SEH")
+    elif handler_table:
+        marks.append("safe-SEH table")
+    else:
+        errors.append("SEH: neither NO_SEH set nor a safe-SEH table in the load configuration")
+
+    seeded = any(dll.lower() == STACK_GUARD_SEED[0] and ("name", STACK_GUARD_SEED[1]) in entries
+                 for dll, entries in imports)
+    if STACK_PROTECTOR_MESSAGE not in data:
+        errors.append("stack protector: its failure handler is not linked in")
+    elif not seeded:
+        errors.append("stack protector: the guard is not seeded (%s is not imported from %s)"
+                      % (STACK_GUARD_SEED[1], STACK_GUARD_SEED[0].upper()))
+    else:
+        marks.append("stack protector")
+    summary.append("hardening: %s" % ", ".join(marks))
+
+
 # ---------------------------------------------------------------------------- the check
 
 def check_image(data, quor_names, driver_ordinals):
@@ -484,7 +575,8 @@ def check_image(data, quor_names, driver_ordinals):
         driver_seen = set()
         quor_seen = 0
         quor_names_seen = set()
-        for dll, entries in read_imports(image):
+        imports = read_imports(image)
+        for dll, entries in imports:
             lower = dll.lower()
             if lower == "quor.exe":
                 for kind, value in entries:
@@ -521,6 +613,9 @@ def check_image(data, quor_names, driver_ordinals):
                           % ", ".join("%d (%s)" % (o, driver_ordinals[o]) for o in missing))
     except (Malformed, struct.error, UnicodeDecodeError) as e:
         errors.append("import directory unreadable: %s" % e)
+        imports = []
+
+    check_hardening(image, data, imports, errors, summary)
 
     # Resources.
     try:

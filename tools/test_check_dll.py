@@ -3,7 +3,7 @@
 
 Usage: test_check_dll.py Ombrel.dll [unittest arguments]
 The DLL given must pass the check as it is; every case then changes one thing in a copy (a
-resource byte, the version, an export, an import, the headers) and expects the check to
+resource byte, the version, an export, an import, the headers, a hardening mark) and expects the check to
 refuse it with a message that names the fault. A few cases change something the host does
 not care about (the case of a DLL name) and expect the copy to pass.
 """
@@ -230,14 +230,17 @@ class CheckCatchesFaults(unittest.TestCase):
     def test_wrong_file_version_is_refused(self):
         data, pe = self.copy()
         fixed = self.fixed_info_offset(data, pe)
-        struct.pack_into("<I", data, fixed + 12, 0x00030000)    # file version 1.0.3.0
-        self.assertRefused(data, "file version 1.0.3.0, expected 1.0.2.0")
+        major, minor, third, fourth = check_dll.MODULE_VERSION
+        struct.pack_into("<I", data, fixed + 12, ((third + 1) << 16) | fourth)
+        self.assertRefused(data, "file version %d.%d.%d.%d, expected %d.%d.%d.%d"
+                           % (major, minor, third + 1, fourth, major, minor, third, fourth))
 
     def test_wrong_product_version_is_refused(self):
         data, pe = self.copy()
         fixed = self.fixed_info_offset(data, pe)
-        struct.pack_into("<I", data, fixed + 16, 0x00020000)    # product version 2.0.2.0
-        self.assertRefused(data, "product version 2.0.2.0")
+        major = check_dll.MODULE_VERSION[0]
+        struct.pack_into("<I", data, fixed + 16, (major + 1) << 16)    # the next major version
+        self.assertRefused(data, "product version %d.0." % (major + 1))
 
     def test_missing_debug_flag_is_refused(self):
         data, pe = self.copy()
@@ -308,6 +311,57 @@ class CheckCatchesFaults(unittest.TestCase):
         flags = struct.unpack_from("<H", data, pe.coff + 18)[0]
         struct.pack_into("<H", data, pe.coff + 18, flags & ~check_dll.IMAGE_FILE_DLL)
         self.assertRefused(data, "IMAGE_FILE_DLL not set")
+
+    def section_header(self, pe, name):
+        """File offset of the named section's header."""
+        count = struct.unpack_from("<H", pe.data, pe.coff + 2)[0]
+        for i in range(count):
+            at = pe.optional + pe.optional_size + 40 * i
+            if pe.data[at:at + 8].rstrip(b"\0") == name.encode():
+                return at
+        raise AssertionError("no section %s" % name)
+
+    def test_each_missing_hardening_mark_is_refused(self):
+        def clear_dll_flag(flag):
+            def change(data, pe):
+                flags = struct.unpack_from("<H", data, pe.optional + 70)[0]
+                struct.pack_into("<H", data, pe.optional + 70, flags & ~flag)
+            return change
+
+        def strip_relocations(data, pe):
+            pe.set_directory(check_dll.DIR_BASE_RELOCATION, 0, 0)
+
+        def writable_code(data, pe):
+            at = self.section_header(pe, ".text") + 36
+            struct.pack_into("<I", data, at, struct.unpack_from("<I", data, at)[0] | check_dll.SECTION_WRITE)
+
+        def installs_seh_handler(data, pe):
+            at = struct.unpack_from("<I", data, self.section_header(pe, ".text") + 20)[0] + 16
+            data[at:at + 7] = b"\x64\x89\x25\0\0\0\0"          # mov fs:[0],esp
+
+        def no_protector_handler(data, pe):
+            at = data.index(check_dll.STACK_PROTECTOR_MESSAGE)
+            data[at] ^= 0x20
+
+        def unseeded_guard(data, pe):
+            at = data.index(b"CryptGenRandom\0")
+            data[at + 5] = ord("X")
+
+        cases = [
+            ("no DYNAMIC_BASE", clear_dll_flag(check_dll.DLL_DYNAMIC_BASE), "DYNAMIC_BASE not set"),
+            ("relocations stripped", strip_relocations, "base relocations are stripped"),
+            ("no NX_COMPAT", clear_dll_flag(check_dll.DLL_NX_COMPAT), "NX_COMPAT not set"),
+            ("writable code", writable_code, "section .text is both executable and writable"),
+            ("no NO_SEH, no safe-SEH table", clear_dll_flag(check_dll.DLL_NO_SEH), "neither NO_SEH set"),
+            ("NO_SEH on code that installs a handler", installs_seh_handler, "NO_SEH set, but the code installs"),
+            ("no stack protector handler", no_protector_handler, "failure handler is not linked in"),
+            ("stack guard not seeded", unseeded_guard, "the guard is not seeded"),
+        ]
+        for label, change, fragment in cases:
+            with self.subTest(label):
+                data, pe = self.copy()
+                change(data, pe)
+                self.assertRefused(data, fragment)
 
     def test_truncated_or_foreign_files_are_refused_without_a_crash(self):
         for size in (0, 2, 0x40, 0x200, len(self.good) // 3, len(self.good) // 2):

@@ -22,20 +22,20 @@ add_custom_target(quor_exe_version DEPENDS ${QUOR_EXE_VERSION_COFF})
 target_compile_definitions(quorsim_host PRIVATE QUOR_EXE_VERSION=602)
 
 # quor_host_program(target folder sources...): an executable named Quor.exe in the Wine folder,
-# exporting the host's functions, carrying version 6.0.2.0, with Ombrel.dll, SENNTCAM.dll and
-# the version libraries beside it.
+# exporting the host's functions, carrying version 6.0.2.0, with the shipped (stripped) Ombrel.dll,
+# SENNTCAM.dll and the version libraries beside it.
 function(quor_host_program target folder)
   if(NOT TARGET ${target})
     add_executable(${target} ${ARGN})
   endif()
   target_sources(${target} PRIVATE ${QUOR_EXE_VERSION_COFF})
   set_source_files_properties(${QUOR_EXE_VERSION_COFF} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
-  add_dependencies(${target} quor_exe_version quor_version_libraries ombrel_dll senntcam)
+  add_dependencies(${target} quor_exe_version quor_version_libraries ombrel_release senntcam)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME Quor LINK_DEPENDS ${QUOR_DEF})
   ombrel_wine_program(${target} ${folder})
   # The .def makes the exports; the cdecl names keep no decoration.
   target_link_options(${target} PRIVATE ${QUOR_DEF} -Wl,--enable-stdcall-fixup)
-  ombrel_wine_copy(${target} ${folder} $<TARGET_FILE:ombrel_dll> $<TARGET_FILE:senntcam>)
+  ombrel_wine_copy(${target} ${folder} ${OMBREL_RELEASE_DLL} $<TARGET_FILE:senntcam>)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${QUOR_VERSION_LIBRARY_DIR} ${OMBREL_WINE_DIR}/${folder}/hostversions
     VERBATIM)
@@ -97,5 +97,5 @@ if(OMBREL_TESTS)
   find_program(QUOR_OBJDUMP NAMES i686-w64-mingw32-objdump REQUIRED)
   add_test(NAME win32_imports_resolve_against_quor_exe
     COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/check_imports_resolve.py ${QUOR_OBJDUMP}
-            $<TARGET_FILE:ombrel_dll> $<TARGET_FILE:quor_exe>)
+            ${OMBREL_RELEASE_DLL} $<TARGET_FILE:quor_exe>)
 endif()
