@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Every test of the project: installs the tools, then configures, builds and tests the three
 # presets one after the other with two jobs each (native: ASan+UBSan; i686: the 32-bit
-# layouts under qemu-i386-static; win32: the shipped DLL, checked structurally, then run for
-# real under Wine in an emulated guest by scripts/test_wine.sh), and runs the fuzz targets of
+# layouts under qemu-i386-static; win32: the shipped DLL and its release package, checked
+# structurally and built a second time to compare, then the packaged DLL run for real under Wine
+# in an emulated guest by scripts/test_wine.sh), and runs the fuzz targets of
 # the native build briefly if there are any. Each test binary runs once.
 # Exits non-zero if any step fails; the last line sums the tests of the three presets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
+bash scripts/setup.sh all
 
 read -r -a presets <<<"${OMBREL_PRESETS:-native i686 win32}"   # all three unless narrowed
 build_root="${OMBREL_BUILD_ROOT:-build}"   # each preset builds in $build_root/<preset>
