@@ -46,9 +46,13 @@ def strip_with_debug_link(objcopy, dll, out_dir):
     """Ombrel.dll and Ombrel.dll.debug in out_dir; the link names the debug file by base name."""
     debug = "Ombrel.dll.debug"
     stripped = "Ombrel.dll"
-    subprocess.run([objcopy, "--only-keep-debug", os.path.abspath(dll), debug], cwd=out_dir, check=True)
+    # objcopy writes the current time into a PE header unless SOURCE_DATE_EPOCH says otherwise;
+    # 0 keeps the header as the linker left it (no time stamp).
+    environment = dict(os.environ, SOURCE_DATE_EPOCH="0")
+    subprocess.run([objcopy, "--only-keep-debug", os.path.abspath(dll), debug],
+                   cwd=out_dir, env=environment, check=True)
     subprocess.run([objcopy, "--strip-all", "--add-gnu-debuglink=" + debug, os.path.abspath(dll), stripped],
-                   cwd=out_dir, check=True)
+                   cwd=out_dir, env=environment, check=True)
     return stripped, debug
 
 
