@@ -8,7 +8,7 @@ itself (its own parser, standard library only) and refuses the DLL unless:
 
   - it is a 32-bit i386 DLL (PE32, machine 0x14c, IMAGE_FILE_DLL);
   - it exports one name, `main`, and nothing by ordinal only;
-  - it imports only from Quor.exe (by name, every name of win32/Quor.def and no other; Quor's
+  - it imports only from Quor.exe (by name, every name of dll_link/Quor.def and no other; Quor's
     loader expects a module to import each function Quor.exe exports to modules),
     SENNTCAM.dll (by ordinal, every ordinal of camera/SENNTCAM.def and no other) and
     Windows' own DLLs;
@@ -663,7 +663,7 @@ def check_image(data, quor_names, driver_ordinals):
 def main(argv=None):
     parser = argparse.ArgumentParser(description="Structural check of Ombrel.dll")
     parser.add_argument("dll")
-    parser.add_argument("--quor-def", default=os.path.join(REPO_ROOT, "win32", "Quor.def"))
+    parser.add_argument("--quor-def", default=os.path.join(REPO_ROOT, "dll_link", "Quor.def"))
     parser.add_argument("--senntcam-def", default=os.path.join(REPO_ROOT, "camera", "SENNTCAM.def"))
     args = parser.parse_args(argv)
     try:

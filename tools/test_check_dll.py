@@ -20,7 +20,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import check_dll  # noqa: E402
 
 DLL_PATH = None
-QUOR_NAMES = check_dll.read_quor_exports(os.path.join(check_dll.REPO_ROOT, "win32", "Quor.def"))
+QUOR_NAMES = check_dll.read_quor_exports(os.path.join(check_dll.REPO_ROOT, "dll_link", "Quor.def"))
 DRIVER_ORDINALS = check_dll.read_driver_ordinals(os.path.join(check_dll.REPO_ROOT, "camera", "SENNTCAM.def"))
 
 

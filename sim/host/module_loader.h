@@ -2,7 +2,7 @@
 // library is opened and its declarations read, what the host's and the module's instance
 // handles are, and which file carries the host's version resource. Linux (module_loader_posix.cpp)
 // reads the compiled resources beside Ombrel.so and dlopens it; Windows
-// (win32/module_loader_win32.cpp) reads them from the DLL with FindResource and LoadLibrary's it.
+// (quor_exe/module_loader_win32.cpp) reads them from the DLL with FindResource and LoadLibrary's it.
 #pragma once
 
 #include <string>

@@ -10,7 +10,7 @@
 #include <vector>
 
 #ifdef _WIN32
-// On Windows the controls drive the real KERNEL32 and USER32 (sim/platform/win32/).
+// On Windows the controls drive the real KERNEL32 and USER32 (sim/platform/windows_controls/).
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -69,7 +69,7 @@ void Win32SimResetDebugBreakCount();
 // every one is recorded, and the parent's sink (if any) is called with it on the spot. A dialog
 // that gets the focus hands it on to its first visible, enabled tab stop, else its first visible,
 // enabled item (an edit gets its text selected), else its first item.
-// On Windows (sim/platform/win32/user32_controls.cpp) the same controls drive the real USER32: a
+// On Windows (sim/platform/windows_controls/user32_controls.cpp) the same controls drive the real USER32: a
 // dialog is a real "#32770" window whose procedure records the notifications, the items are real
 // controls, and the user's actions reach them as the messages that input produces, so every
 // notification comes from the real classes. The controls marked "model only" cannot exist on a

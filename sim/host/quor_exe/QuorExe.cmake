@@ -1,16 +1,16 @@
 # The Windows build of the simulated host: Quor.exe, the script runner, linked from the same
 # objects as quorsim, with its own version resource (6.0.2.0) and the host's functions exported
-# by name as win32/Quor.def lists them; and the libraries that carry the version resources of
+# by name as dll_link/Quor.def lists them; and the libraries that carry the version resources of
 # the other host versions (hostversions\Quor_<major>.<minor>.<third>.dll, Quor_none.dll), which
 # the host's module handle names when a script or test asks for another version.
 # Everything goes into the Wine stage's folders, with the module and the driver beside it.
 
 # Kept in the cache: the test programs that are hosts (tests/e2e) use them from other folders.
-# win32/Quor.def describes the exports as the module's import library sees them ("LIBRARY
+# dll_link/Quor.def describes the exports as the module's import library sees them ("LIBRARY
 # Quor.exe"); linked into a program, LIBRARY would make the linker mark it a DLL, so the
 # program gets a copy that names itself with NAME instead.
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/win32/Quor.def)
-file(READ ${CMAKE_SOURCE_DIR}/win32/Quor.def quor_def)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/dll_link/Quor.def)
+file(READ ${CMAKE_SOURCE_DIR}/dll_link/Quor.def quor_def)
 string(REGEX REPLACE "\nLIBRARY +Quor\.exe" "\nNAME Quor.exe" quor_def "${quor_def}")
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/Quor_program.def.new "${quor_def}")
 configure_file(${CMAKE_CURRENT_BINARY_DIR}/Quor_program.def.new ${CMAKE_CURRENT_BINARY_DIR}/Quor_program.def COPYONLY)
