@@ -12,16 +12,12 @@
 #include <unistd.h>
 
 #include "hostlink/win32_subset.h"
+#include "tick_clock.h"
 #include "win32sim_control.h"
 
 namespace {
 
 // ---------------------------------------------------------------- tick clock
-std::atomic<bool> manualClock{false};
-std::atomic<uint32_t> manualTicks{0};
-std::atomic<uint32_t> autoAdvance{0};
-std::atomic<uint32_t> tickReads{0};
-
 uint32_t RealTicks() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -62,22 +58,7 @@ bool TracerAttached() {
 
 // ---------------------------------------------------------------- controls
 
-void Win32SimUseRealClock() {
-  manualClock = false;
-  autoAdvance = 0;
-  tickReads = 0;
-}
-
-void Win32SimUseManualClock(uint32_t startTicks, uint32_t autoAdvancePerCall) {
-  manualTicks = startTicks;
-  autoAdvance = autoAdvancePerCall;
-  manualClock = true;
-  tickReads = 0;
-}
-
-void Win32SimAdvanceClock(uint32_t milliseconds) { manualTicks += milliseconds; }
-
-uint32_t Win32SimTickReads() { return tickReads; }
+void PrepareManualClock() {}  // GetTickCount below reads the clock already
 
 void Win32SimRegisterModuleFile(HMODULE module, const std::string& path) {
   std::lock_guard lock(moduleMutex);
@@ -97,11 +78,7 @@ void Win32SimResetDebugBreakCount() { debugBreakCount = 0; }
 
 extern "C" {
 
-DWORD WINAPI GetTickCount(void) {
-  ++tickReads;
-  if (!manualClock) return RealTicks();
-  return manualTicks += autoAdvance;  // atomic add; the wrap at 2^32 is the counter's own
-}
+DWORD WINAPI GetTickCount(void) { return ReadTickClock(RealTicks); }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
   std::string path;
