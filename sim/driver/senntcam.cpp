@@ -34,73 +34,72 @@ struct Settings {
   int32_t delayMs = 0, exposureMs = 10;  // read from the text
 };
 
-// Where the board's single picture is: none, being exposed since a tick count, or ready.
-enum class Picture { None, Exposing, Ready };
-
-struct Camera {
+// The board: what the driver's entries read and write.
+struct Device {
   Settings settings;
   bool boardOpen = false;
-  Picture picture = Picture::None;
+  CamPicture picture = CamPicture::None;           // none, being exposed since a tick count, or ready
   uint32_t exposureStart = 0, exposureLength = 0;  // milliseconds on the tick clock
   uint32_t frame = 0;                              // pictures read since the noise was set
+};
 
+// The bench around it: the statuses and switches it arms, the record of the calls and who
+// watches them, and the noise-free picture of the last view read out (the scene is the same
+// for the same region, binning and exposure, so a readout with unchanged settings copies it).
+struct Bench {
   std::map<int, int32_t> injected;  // ordinal -> status
-  bool pollStuck = false, noPicture = false;
-  bool timingOverride = false;
-  double delayOverride = 0, exposureOverride = 0;
-  bool sizeOverride = false;
-  int32_t overrideWidth = 0, overrideHeight = 0;
-  int sizeOverrideFrom = 0, sizeCallsSinceOverride = 0;
-  int noise = 0;
-  uint32_t noiseSeed = 0;
-  int32_t exposureScale = kSimCamNominalExposureScale;
+  CamBenchControls controls;
 
   std::vector<CamCall> calls;
   std::map<int, size_t> callCounts;
   size_t callsNotRecorded = 0;
-
-  // The call of the entry running now, and who watches the calls.
-  CamCall current{0, {}, {}};
+  CamCall current{0, {}, {}};  // the call of the entry running now
   SimCamCallObserver observer = nullptr;
   void* observerContext = nullptr;
 
-  // The noise-free picture of the last view read out: the scene is the same for the same
-  // region, binning and exposure, so a readout with unchanged settings only copies it.
   std::vector<uint16_t> sceneCache;
   SceneView sceneCacheView{};
   int32_t sceneCacheWidth = 0, sceneCacheHeight = 0;
 };
 
-Camera& Cam() {
-  static Camera camera;
-  return camera;
+struct Driver {
+  Device device;
+  Bench bench;
+};
+
+Driver& TheDriver() {
+  static Driver driver;
+  return driver;
 }
+Device& Board() { return TheDriver().device; }
+Bench& TheBench() { return TheDriver().bench; }
+CamBenchControls& Controls() { return TheBench().controls; }
 
 // Records the call and answers the status injected for the entry (0 for none).
 int32_t Enter(CamEntry entry, std::vector<int64_t> args = {}, std::string text = {}) {
-  Camera& c = Cam();
+  Bench& b = TheBench();
   const int ordinal = static_cast<int>(entry);
-  ++c.callCounts[ordinal];
-  c.current = {ordinal, std::move(args), std::move(text)};
-  if (c.calls.size() < kSimCamMaxRecordedCalls)
-    c.calls.push_back(c.current);
+  ++b.callCounts[ordinal];
+  b.current = {ordinal, std::move(args), std::move(text)};
+  if (b.calls.size() < kSimCamMaxRecordedCalls)
+    b.calls.push_back(b.current);
   else
-    ++c.callsNotRecorded;
-  const auto found = c.injected.find(ordinal);
-  return found != c.injected.end() ? found->second : 0;
+    ++b.callsNotRecorded;
+  const auto found = b.injected.find(ordinal);
+  return found != b.injected.end() ? found->second : 0;
 }
 
 // Tells the observer, if any, what the entry entered last answers; returns the status.
 int32_t Leave(int32_t status, std::initializer_list<int64_t> outputs = {}, const char* outputText = nullptr,
               double value = 0) {
-  const Camera& c = Cam();
-  if (c.observer == nullptr) return status;
-  CamCallReport report{&c.current, status, value, 0, {}, outputText};
+  const Bench& b = TheBench();
+  if (b.observer == nullptr) return status;
+  CamCallReport report{&b.current, status, value, 0, {}, outputText};
   for (int64_t output : outputs) {
     if (report.outputCount == static_cast<int>(std::size(report.outputs))) break;
     report.outputs[report.outputCount++] = output;
   }
-  c.observer(c.observerContext, report);
+  b.observer(b.observerContext, report);
   return status;
 }
 
@@ -152,60 +151,61 @@ bool ValidRegion(int32_t first, int32_t last, int32_t sensorSize, int32_t bin) {
 
 // Moves an exposure whose time has passed on to a ready picture.
 void UpdatePicture() {
-  Camera& c = Cam();
-  if (c.picture == Picture::Exposing && GetTickCount() - c.exposureStart >= c.exposureLength)
-    c.picture = Picture::Ready;
+  Device& d = Board();
+  if (d.picture == CamPicture::Exposing && GetTickCount() - d.exposureStart >= d.exposureLength)
+    d.picture = CamPicture::Ready;
 }
 
 template <typename Pixel>
 int32_t ReadImage(int32_t width, int32_t height, Pixel* pixels, int shift) {
-  Camera& c = Cam();
-  if (!c.boardOpen) return kSimCamBoardClosed;
+  Device& d = Board();
+  Bench& b = TheBench();
+  if (!d.boardOpen) return kSimCamBoardClosed;
   if (pixels == nullptr) return kSimCamBadArgument;
-  if (width != ImageWidth(c.settings) || height != ImageHeight(c.settings)) return kSimCamSizeMismatch;
+  if (width != ImageWidth(d.settings) || height != ImageHeight(d.settings)) return kSimCamSizeMismatch;
   UpdatePicture();
-  if (c.noPicture || c.picture != Picture::Ready) return kReadoutNoPicture;
-  const SceneView view = ViewOf(c.settings, c.exposureScale);
-  if (c.sceneCacheWidth != width || c.sceneCacheHeight != height ||
-      std::memcmp(&c.sceneCacheView, &view, sizeof view) != 0) {
-    c.sceneCache.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+  if (b.controls.noPicture || d.picture != CamPicture::Ready) return kReadoutNoPicture;
+  const SceneView view = ViewOf(d.settings, b.controls.exposureScale);
+  if (b.sceneCacheWidth != width || b.sceneCacheHeight != height ||
+      std::memcmp(&b.sceneCacheView, &view, sizeof view) != 0) {
+    b.sceneCache.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (int32_t y = 0; y < height; ++y)
       for (int32_t x = 0; x < width; ++x)
-        c.sceneCache[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+        b.sceneCache[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
             ScenePixel(view, x, y);
-    c.sceneCacheView = view;
-    c.sceneCacheWidth = width;
-    c.sceneCacheHeight = height;
+    b.sceneCacheView = view;
+    b.sceneCacheWidth = width;
+    b.sceneCacheHeight = height;
   }
-  const uint16_t* scene = c.sceneCache.data();
-  if (c.noise == 0 && shift == 0) {
-    std::memcpy(pixels, scene, c.sceneCache.size() * sizeof(uint16_t));
+  const uint16_t* scene = b.sceneCache.data();
+  if (b.controls.noise == 0 && shift == 0) {
+    std::memcpy(pixels, scene, b.sceneCache.size() * sizeof(uint16_t));
   } else {
     for (int32_t y = 0; y < height; ++y) {
       for (int32_t x = 0; x < width; ++x) {
         const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
-        const int32_t value = scene[at] + SceneNoise(c.noiseSeed, c.frame, x, y, c.noise);
+        const int32_t value = scene[at] + SceneNoise(b.controls.noiseSeed, d.frame, x, y, b.controls.noise);
         pixels[at] = static_cast<Pixel>(std::clamp(value, 0, kSimCamFullScale) >> shift);
       }
     }
   }
-  ++c.frame;
-  c.picture = Picture::None;  // the board's buffer is read out
+  ++d.frame;
+  d.picture = CamPicture::None;  // the board's buffer is read out
   return 0;
 }
 
 // What each entry does once the call is recorded and no negative status was injected; each
 // answers its own status, which Answer then combines with an injected positive one.
 int32_t InitBoard(int32_t mode) {
-  Camera& c = Cam();
+  Device& d = Board();
   if (mode != kBoardOpen && mode != kBoardClose) return kSimCamBadArgument;
-  c.boardOpen = mode == kBoardOpen;
-  c.picture = Picture::None;
+  d.boardOpen = mode == kBoardOpen;
+  d.picture = CamPicture::None;
   return 0;
 }
 
 int32_t ImageSize(int32_t* width, int32_t* height) {
-  Camera& c = Cam();
+  CamBenchControls& c = Controls();
   if (width == nullptr || height == nullptr) return kSimCamBadArgument;
   const bool overridden = c.sizeOverride && c.sizeCallsSinceOverride >= c.sizeOverrideFrom;
   if (c.sizeCallsSinceOverride < INT32_MAX) ++c.sizeCallsSinceOverride;
@@ -213,30 +213,30 @@ int32_t ImageSize(int32_t* width, int32_t* height) {
     *width = c.overrideWidth;
     *height = c.overrideHeight;
   } else {
-    *width = ImageWidth(c.settings);
-    *height = ImageHeight(c.settings);
+    *width = ImageWidth(Board().settings);
+    *height = ImageHeight(Board().settings);
   }
   return 0;
 }
 
 int32_t RunCoc(int32_t mode) {
-  Camera& c = Cam();
-  if (!c.boardOpen) return kSimCamBoardClosed;
+  Device& d = Board();
+  if (!d.boardOpen) return kSimCamBoardClosed;
   if (mode != 4) return kSimCamBadArgument;  // single picture is the only mode simulated
-  c.picture = Picture::Exposing;
-  c.exposureStart = GetTickCount();
-  c.exposureLength = static_cast<uint32_t>(c.settings.delayMs) + static_cast<uint32_t>(c.settings.exposureMs);
+  d.picture = CamPicture::Exposing;
+  d.exposureStart = GetTickCount();
+  d.exposureLength = static_cast<uint32_t>(d.settings.delayMs) + static_cast<uint32_t>(d.settings.exposureMs);
   return 0;
 }
 
 int32_t ImageStatus(int32_t* picstat) {
-  Camera& c = Cam();
-  if (!c.boardOpen) return kSimCamBoardClosed;
+  const Device& d = Board();
+  if (!d.boardOpen) return kSimCamBoardClosed;
   if (picstat == nullptr) return kSimCamBadArgument;
   UpdatePicture();
   // Bit value 2: a picture is on its way; bit value 1: a finished picture waits to be read.
-  const bool pending = c.pollStuck || c.picture == Picture::Exposing;
-  *picstat = (pending ? kPicstatPictureNotReady : 0) | (c.picture == Picture::Ready ? 1 : 0);
+  const bool pending = Controls().pollStuck || d.picture == CamPicture::Exposing;
+  *picstat = (pending ? kPicstatPictureNotReady : 0) | (d.picture == CamPicture::Ready ? 1 : 0);
   return 0;
 }
 
@@ -245,7 +245,7 @@ int32_t ReadSettings(int32_t* mode, int32_t* trig, int32_t* roix1, int32_t* roix
   for (const int32_t* out : {mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin})
     if (out == nullptr) return kSimCamBadArgument;
   if (text == nullptr && textSize > 0) return kSimCamBadArgument;
-  const Settings& s = Cam().settings;
+  const Settings& s = Board().settings;
   *mode = s.mode;
   *trig = s.trig;
   *roix1 = s.roix1;
@@ -270,7 +270,7 @@ int32_t WriteSettings(int32_t mode, int32_t trig, int32_t roix1, int32_t roix2, 
       !ValidRegion(roiy1, roiy2, kSimCamSensorHeight, vbin) || !ParseSettingsText(text, &next.delayMs, &next.exposureMs))
     return kSimCamSettingsRefused;
   next.text = text;
-  Cam().settings = std::move(next);
+  Board().settings = std::move(next);
   return 0;
 }
 
@@ -303,16 +303,16 @@ int32_t DRIVER_CALL GET_IMAGE_SIZE(int32_t* width, int32_t* height) {
 
 double DRIVER_CALL GET_DELAY_TIME(void) {
   Enter(CamEntry::GetDelayTime);
-  const Camera& c = Cam();
-  const double value = c.timingOverride ? c.delayOverride : c.settings.delayMs * 1000.0;
+  const CamBenchControls& c = Controls();
+  const double value = c.timingOverride ? c.delayOverride : Board().settings.delayMs * 1000.0;
   Leave(0, {}, nullptr, value);
   return value;
 }
 
 double DRIVER_CALL GET_EXPOSURE_TIME(void) {
   Enter(CamEntry::GetExposureTime);
-  const Camera& c = Cam();
-  const double value = c.timingOverride ? c.exposureOverride : c.settings.exposureMs * 1000.0;
+  const CamBenchControls& c = Controls();
+  const double value = c.timingOverride ? c.exposureOverride : Board().settings.exposureMs * 1000.0;
   Leave(0, {}, nullptr, value);
   return value;
 }
@@ -370,48 +370,48 @@ int32_t DRIVER_CALL SETTINGS_DIALOG(void* parentWindow, int32_t zero, const char
 
 // ---------------------------------------------------------------- test controls
 
-void SimCamReset() { Cam() = Camera(); }
+void SimCamReset() { TheDriver() = Driver(); }
 
-const std::vector<CamCall>& SimCamCalls() { return Cam().calls; }
+const std::vector<CamCall>& SimCamCalls() { return TheBench().calls; }
 
 std::vector<int> SimCamCallOrdinals() {
   std::vector<int> ordinals;
-  ordinals.reserve(Cam().calls.size());
-  for (const CamCall& call : Cam().calls) ordinals.push_back(call.ordinal);
+  ordinals.reserve(TheBench().calls.size());
+  for (const CamCall& call : TheBench().calls) ordinals.push_back(call.ordinal);
   return ordinals;
 }
 
 void SimCamClearCalls() {
-  Cam().calls.clear();
-  Cam().callCounts.clear();
-  Cam().callsNotRecorded = 0;
+  TheBench().calls.clear();
+  TheBench().callCounts.clear();
+  TheBench().callsNotRecorded = 0;
 }
 
 size_t SimCamCallCount(CamEntry entry) {
-  const auto found = Cam().callCounts.find(static_cast<int>(entry));
-  return found != Cam().callCounts.end() ? found->second : 0;
+  const auto found = TheBench().callCounts.find(static_cast<int>(entry));
+  return found != TheBench().callCounts.end() ? found->second : 0;
 }
 
-size_t SimCamCallsNotRecorded() { return Cam().callsNotRecorded; }
+size_t SimCamCallsNotRecorded() { return TheBench().callsNotRecorded; }
 
 void SimCamFailEntry(CamEntry entry, int32_t status) {
   if (status == 0)
-    Cam().injected.erase(static_cast<int>(entry));
+    TheBench().injected.erase(static_cast<int>(entry));
   else
-    Cam().injected[static_cast<int>(entry)] = status;
+    TheBench().injected[static_cast<int>(entry)] = status;
 }
 
 void SimCamSetTimingOverride(bool on, double delayMicroseconds, double exposureMicroseconds) {
-  Cam().timingOverride = on;
-  Cam().delayOverride = delayMicroseconds;
-  Cam().exposureOverride = exposureMicroseconds;
+  Controls().timingOverride = on;
+  Controls().delayOverride = delayMicroseconds;
+  Controls().exposureOverride = exposureMicroseconds;
 }
 
-void SimCamSetPollStuck(bool stuck) { Cam().pollStuck = stuck; }
-void SimCamSetNoPicture(bool noPicture) { Cam().noPicture = noPicture; }
+void SimCamSetPollStuck(bool stuck) { Controls().pollStuck = stuck; }
+void SimCamSetNoPicture(bool noPicture) { Controls().noPicture = noPicture; }
 
 void SimCamOverrideImageSize(int32_t width, int32_t height, int fromCall) {
-  Camera& c = Cam();
+  CamBenchControls& c = Controls();
   c.sizeOverride = true;
   c.overrideWidth = width;
   c.overrideHeight = height;
@@ -419,27 +419,27 @@ void SimCamOverrideImageSize(int32_t width, int32_t height, int fromCall) {
   c.sizeCallsSinceOverride = 0;
 }
 
-void SimCamClearImageSizeOverride() { Cam().sizeOverride = false; }
+void SimCamClearImageSizeOverride() { Controls().sizeOverride = false; }
 
 void SimCamSetNoise(int amplitude) {
-  Cam().noise = amplitude;
-  Cam().frame = 0;
+  Controls().noise = amplitude;
+  Board().frame = 0;
 }
 
 void SimCamSetNoiseSeed(uint32_t seed) {
-  Cam().noiseSeed = seed;
-  Cam().frame = 0;
+  Controls().noiseSeed = seed;
+  Board().frame = 0;
 }
 
 bool SimCamSetExposureScale(int32_t thousandths) {
   if (thousandths < 0 || thousandths > kSimCamMaxExposureScale) return false;
-  Cam().exposureScale = thousandths;
+  Controls().exposureScale = thousandths;
   return true;
 }
 
 void SimCamClearFaults() {
-  Camera& c = Cam();
-  c.injected.clear();
+  CamBenchControls& c = Controls();
+  TheBench().injected.clear();
   c.pollStuck = false;
   c.noPicture = false;
   c.sizeOverride = false;
@@ -447,54 +447,32 @@ void SimCamClearFaults() {
 }
 
 int32_t SimCamInjectedStatus(CamEntry entry) {
-  const auto found = Cam().injected.find(static_cast<int>(entry));
-  return found != Cam().injected.end() ? found->second : 0;
+  const auto found = TheBench().injected.find(static_cast<int>(entry));
+  return found != TheBench().injected.end() ? found->second : 0;
 }
 
 CamBenchState SimCamState() {
   UpdatePicture();  // an exposure whose time has passed is a picture waiting, as the entries see it
-  const Camera& c = Cam();
-  const CamPicture picture = c.picture == Picture::Exposing ? CamPicture::Exposing
-                             : c.picture == Picture::Ready  ? CamPicture::Ready
-                                                            : CamPicture::None;
-  CamBenchState state{};
-  state.boardOpen = c.boardOpen;
-  state.imageWidth = ImageWidth(c.settings);
-  state.imageHeight = ImageHeight(c.settings);
-  state.delayMs = c.settings.delayMs;
-  state.exposureMs = c.settings.exposureMs;
-  state.picture = picture;
-  state.pollStuck = c.pollStuck;
-  state.noPicture = c.noPicture;
-  state.sizeOverride = c.sizeOverride;
-  state.overrideWidth = c.overrideWidth;
-  state.overrideHeight = c.overrideHeight;
-  state.sizeOverrideFrom = c.sizeOverrideFrom;
-  state.sizeCallsSinceOverride = c.sizeCallsSinceOverride;
-  state.timingOverride = c.timingOverride;
-  state.delayOverride = c.delayOverride;
-  state.exposureOverride = c.exposureOverride;
-  state.noise = c.noise;
-  state.noiseSeed = c.noiseSeed;
-  state.exposureScale = c.exposureScale;
-  return state;
+  const Device& d = Board();
+  return {Controls(), d.boardOpen, ImageWidth(d.settings), ImageHeight(d.settings), d.settings.delayMs,
+          d.settings.exposureMs, d.picture};
 }
 
 void SimCamSetCallObserver(SimCamCallObserver observer, void* context) {
-  Cam().observer = observer;
-  Cam().observerContext = observer != nullptr ? context : nullptr;
+  TheBench().observer = observer;
+  TheBench().observerContext = observer != nullptr ? context : nullptr;
 }
 
 CamSettings SimCamSettings() {
-  const Settings& s = Cam().settings;
+  const Settings& s = Board().settings;
   return {s.mode, s.trig, s.roix1, s.roix2, s.roiy1, s.roiy2, s.hbin, s.vbin, s.text};
 }
 
-bool SimCamBoardOpen() { return Cam().boardOpen; }
-int32_t SimCamExposureMilliseconds() { return Cam().settings.exposureMs; }
+bool SimCamBoardOpen() { return Board().boardOpen; }
+int32_t SimCamExposureMilliseconds() { return Board().settings.exposureMs; }
 
 uint16_t SimCamExpectedPixel(int32_t x, int32_t y) {
-  const Settings& s = Cam().settings;
+  const Settings& s = Board().settings;
   if (x >= ImageWidth(s) || y >= ImageHeight(s)) return 0;
-  return ScenePixel(ViewOf(s, Cam().exposureScale), x, y);
+  return ScenePixel(ViewOf(s, Controls().exposureScale), x, y);
 }

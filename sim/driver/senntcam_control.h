@@ -95,23 +95,28 @@ SIMCAM_CONTROL void SimCamClearFaults();
 // The status injected for an entry with SimCamFailEntry, 0 for none.
 SIMCAM_CONTROL int32_t SimCamInjectedStatus(CamEntry entry);
 
+// The bench's switches besides the injected statuses: the faults it arms and how it sets the
+// sensor. The entries read them; only GET_IMAGE_SIZE writes, counting its calls.
+struct CamBenchControls {
+  bool pollStuck = false, noPicture = false;
+  bool sizeOverride = false;
+  int32_t overrideWidth = 0, overrideHeight = 0;
+  int sizeOverrideFrom = 0;        // the GET_IMAGE_SIZE call (0-based) the override starts at
+  int sizeCallsSinceOverride = 0;  // GET_IMAGE_SIZE calls since it was set
+  bool timingOverride = false;
+  double delayOverride = 0, exposureOverride = 0;  // microseconds
+  int noise = 0;                                   // amplitude, 0 = off
+  uint32_t noiseSeed = 0;
+  int32_t exposureScale = kSimCamNominalExposureScale;  // thousandths
+};
+
 // What is armed and how the camera stands, for showing it to a person.
 enum class CamPicture : int { None = 0, Exposing = 1, Ready = 2 };
-struct CamBenchState {
+struct CamBenchState : CamBenchControls {
   bool boardOpen;
   int32_t imageWidth, imageHeight;  // what the settings give (GET_IMAGE_SIZE without override)
   int32_t delayMs, exposureMs;      // read from the settings text
   CamPicture picture;              // the board's single picture
-  bool pollStuck, noPicture;
-  bool sizeOverride;
-  int32_t overrideWidth, overrideHeight;
-  int sizeOverrideFrom;            // the GET_IMAGE_SIZE call (0-based) the override starts at
-  int sizeCallsSinceOverride;      // GET_IMAGE_SIZE calls since it was set
-  bool timingOverride;
-  double delayOverride, exposureOverride;  // microseconds
-  int noise;                       // amplitude, 0 = off
-  uint32_t noiseSeed;
-  int32_t exposureScale;           // thousandths
 };
 SIMCAM_CONTROL CamBenchState SimCamState();
 
