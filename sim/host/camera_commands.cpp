@@ -131,6 +131,136 @@ bool Usage(const std::string& what, std::string* error) {
   return false;
 }
 
+using Words = std::vector<std::string>;
+
+// `camera VERB off`: the words of a command that disarms what VERB sets.
+bool IsOff(const Words& words) { return words.size() == 2 && words[1] == "off"; }
+
+// Each handler runs `camera VERB ...` (words[0] is VERB): on success *shown is the line that
+// says what the camera does now; else false and *error.
+bool FailEntry(const Words& words, std::string* shown, std::string* error) {
+  if (words.size() != 3) return Usage("camera fail ENTRY STATUS", error);
+  CamEntry entry{};
+  if (!FindStatusEntry(words[1], &entry, error)) return false;
+  long long status = 0;
+  if (!ParseInteger(words[2], INT32_MIN, INT32_MAX, &status)) {
+    *error = "camera fail: the status must be a whole number of 32 bits, not " + words[2];
+    return false;
+  }
+  SimCamFailEntry(entry, static_cast<int32_t>(status));
+  *shown = std::string(NameOf(entry)) +
+           (status == 0 ? " works normally" : " answers " + std::to_string(status) + " until cleared");
+  return true;
+}
+
+bool ClearFaults(const Words& words, std::string* shown, std::string* error) {
+  if (words.size() > 2) return Usage("camera clear [ENTRY]", error);
+  if (words.size() == 1) {
+    SimCamClearFaults();
+    *shown = "every fault cleared";
+    return true;
+  }
+  CamEntry entry{};
+  if (!FindStatusEntry(words[1], &entry, error)) return false;
+  SimCamFailEntry(entry, 0);
+  *shown = std::string(NameOf(entry)) + " works normally";
+  return true;
+}
+
+bool KeepPollBusy(const Words& words, std::string* shown, std::string* error) {
+  const bool off = IsOff(words);
+  if (words.size() != 2 || (words[1] != "busy" && !off)) return Usage("camera poll busy|off", error);
+  SimCamSetPollStuck(!off);
+  *shown = off ? "GET_IMAGE_STATUS reports pictures as they come" : "GET_IMAGE_STATUS stays busy";
+  return true;
+}
+
+bool OverrideSize(const Words& words, std::string* shown, std::string* error) {
+  if (IsOff(words)) {
+    SimCamClearImageSizeOverride();
+    *shown = "GET_IMAGE_SIZE reports the size the settings give";
+    return true;
+  }
+  const size_t count = words.size();
+  if (count != 3 && count != 4) return Usage("camera size W H [AFTER] | camera size off", error);
+  long long width = 0, height = 0, after = 0;
+  if (!ParseInteger(words[1], INT32_MIN, INT32_MAX, &width) || !ParseInteger(words[2], INT32_MIN, INT32_MAX, &height) ||
+      (count == 4 && !ParseInteger(words[3], 0, INT32_MAX, &after))) {
+    *error = "camera size: W and H must be whole numbers of 32 bits, AFTER a count of calls";
+    return false;
+  }
+  SimCamOverrideImageSize(static_cast<int32_t>(width), static_cast<int32_t>(height), static_cast<int>(after));
+  *shown = "GET_IMAGE_SIZE reports " + std::to_string(width) + " x " + std::to_string(height);
+  *shown += after == 0 ? " from its next call"
+                       : " after " + std::to_string(after) + (after == 1 ? " call" : " calls") + " with the true size";
+  return true;
+}
+
+bool SetNoise(const Words& words, std::string* shown, std::string* error) {
+  if (IsOff(words)) {
+    SimCamSetNoise(0);
+    *shown = "noise off";
+    return true;
+  }
+  const size_t count = words.size();
+  if (count != 2 && count != 3) return Usage("camera noise AMPLITUDE [SEED] | camera noise off", error);
+  long long amplitude = 0, seed = 0;
+  if (!ParseInteger(words[1], 0, kSimCamFullScale, &amplitude) ||
+      (count == 3 && !ParseInteger(words[2], 0, UINT32_MAX, &seed))) {
+    *error = "camera noise: AMPLITUDE is 0 to " + std::to_string(kSimCamFullScale) + " counts, SEED 0 to " +
+             std::to_string(UINT32_MAX);
+    return false;
+  }
+  // The seed first: both restart the sequence, so the first picture is the first of it.
+  if (count == 3) SimCamSetNoiseSeed(static_cast<uint32_t>(seed));
+  SimCamSetNoise(static_cast<int>(amplitude));
+  *shown = amplitude == 0 ? std::string("noise off")
+                          : "noise " + std::to_string(amplitude) + " counts, seed " +
+                                std::to_string(SimCamState().noiseSeed) + ", from the next picture";
+  return true;
+}
+
+bool SetScale(const Words& words, std::string* shown, std::string* error) {
+  double factor = 0;
+  if (words.size() != 2) return Usage("camera scale FACTOR", error);
+  const double largest = kSimCamMaxExposureScale / 1000.0;
+  const double thousandths = ParseDouble(words[1], &factor) ? factor * 1000.0 : -1.0;
+  const double rounded = std::round(thousandths);
+  if (!(thousandths >= 0.0 && factor <= largest) || std::fabs(thousandths - rounded) > 1e-6) {
+    *error = "camera scale: FACTOR is 0 to " + FormatNumber(largest) + " with at most three decimals, not " + words[1];
+    return false;
+  }
+  SimCamSetExposureScale(static_cast<int32_t>(rounded));
+  *shown = "exposure scale " + Thousandths(static_cast<int32_t>(rounded));
+  return true;
+}
+
+bool OverrideTiming(const Words& words, std::string* shown, std::string* error) {
+  if (IsOff(words)) {
+    SimCamSetTimingOverride(false, 0, 0);
+    *shown = "GET_DELAY_TIME and GET_EXPOSURE_TIME answer the settings' times";
+    return true;
+  }
+  double delay = 0, exposure = 0;
+  if (words.size() != 3) return Usage("camera timing DELAY EXPOSURE | camera timing off", error);
+  if (!ParseDouble(words[1], &delay) || !ParseDouble(words[2], &exposure)) {
+    *error = "camera timing: DELAY and EXPOSURE are numbers of microseconds";
+    return false;
+  }
+  SimCamSetTimingOverride(true, delay, exposure);
+  *shown = "GET_DELAY_TIME answers " + FormatNumber(delay) + " us, GET_EXPOSURE_TIME " + FormatNumber(exposure) + " us";
+  return true;
+}
+
+struct CameraCommand {
+  const char* verb;
+  bool (*run)(const Words& words, std::string* shown, std::string* error);
+};
+constexpr CameraCommand kCameraCommands[] = {
+    {"fail", FailEntry},     {"clear", ClearFaults}, {"poll", KeepPollBusy},       {"size", OverrideSize},
+    {"noise", SetNoise},     {"scale", SetScale},    {"timing", OverrideTiming},
+};
+
 }  // namespace
 
 bool RunCameraCommand(const std::vector<std::string>& words, std::vector<std::string>* shown, std::string* error) {
@@ -139,117 +269,17 @@ bool RunCameraCommand(const std::vector<std::string>& words, std::vector<std::st
     *shown = Describe();
     return true;
   }
-  const std::string& verb = words[0];
-  const size_t count = words.size();
-  const bool off = count == 2 && words[1] == "off";
-  if (verb == "fail") {
-    if (count != 3) return Usage("camera fail ENTRY STATUS", error);
-    CamEntry entry{};
-    if (!FindStatusEntry(words[1], &entry, error)) return false;
-    long long status = 0;
-    if (!ParseInteger(words[2], INT32_MIN, INT32_MAX, &status)) {
-      *error = "camera fail: the status must be a whole number of 32 bits, not " + words[2];
-      return false;
-    }
-    SimCamFailEntry(entry, static_cast<int32_t>(status));
-    shown->push_back(std::string(NameOf(entry)) +
-                     (status == 0 ? " works normally" : " answers " + std::to_string(status) + " until cleared"));
-    return true;
-  }
-  if (verb == "clear") {
-    if (count > 2) return Usage("camera clear [ENTRY]", error);
-    if (count == 1) {
-      SimCamClearFaults();
-      shown->push_back("every fault cleared");
+  std::string verbs = "camera";
+  for (const CameraCommand& command : kCameraCommands) {
+    if (words[0] == command.verb) {
+      std::string line;
+      if (!command.run(words, &line, error)) return false;
+      shown->push_back(line);
       return true;
     }
-    CamEntry entry{};
-    if (!FindStatusEntry(words[1], &entry, error)) return false;
-    SimCamFailEntry(entry, 0);
-    shown->push_back(std::string(NameOf(entry)) + " works normally");
-    return true;
+    verbs += std::string(", ") + command.verb;
   }
-  if (verb == "poll") {
-    if (count != 2 || (words[1] != "busy" && !off)) return Usage("camera poll busy|off", error);
-    SimCamSetPollStuck(!off);
-    shown->push_back(off ? "GET_IMAGE_STATUS reports pictures as they come" : "GET_IMAGE_STATUS stays busy");
-    return true;
-  }
-  if (verb == "size") {
-    if (off) {
-      SimCamClearImageSizeOverride();
-      shown->push_back("GET_IMAGE_SIZE reports the size the settings give");
-      return true;
-    }
-    if (count != 3 && count != 4) return Usage("camera size W H [AFTER] | camera size off", error);
-    long long width = 0, height = 0, after = 0;
-    if (!ParseInteger(words[1], INT32_MIN, INT32_MAX, &width) || !ParseInteger(words[2], INT32_MIN, INT32_MAX, &height) ||
-        (count == 4 && !ParseInteger(words[3], 0, INT32_MAX, &after))) {
-      *error = "camera size: W and H must be whole numbers of 32 bits, AFTER a count of calls";
-      return false;
-    }
-    SimCamOverrideImageSize(static_cast<int32_t>(width), static_cast<int32_t>(height), static_cast<int>(after));
-    std::string line = "GET_IMAGE_SIZE reports " + std::to_string(width) + " x " + std::to_string(height);
-    line += after == 0 ? " from its next call"
-                       : " after " + std::to_string(after) + (after == 1 ? " call" : " calls") + " with the true size";
-    shown->push_back(line);
-    return true;
-  }
-  if (verb == "noise") {
-    if (off) {
-      SimCamSetNoise(0);
-      shown->push_back("noise off");
-      return true;
-    }
-    if (count != 2 && count != 3) return Usage("camera noise AMPLITUDE [SEED] | camera noise off", error);
-    long long amplitude = 0, seed = 0;
-    if (!ParseInteger(words[1], 0, kSimCamFullScale, &amplitude) ||
-        (count == 3 && !ParseInteger(words[2], 0, UINT32_MAX, &seed))) {
-      *error = "camera noise: AMPLITUDE is 0 to " + std::to_string(kSimCamFullScale) + " counts, SEED 0 to " +
-               std::to_string(UINT32_MAX);
-      return false;
-    }
-    // The seed first: both restart the sequence, so the first picture is the first of it.
-    if (count == 3) SimCamSetNoiseSeed(static_cast<uint32_t>(seed));
-    SimCamSetNoise(static_cast<int>(amplitude));
-    const CamBenchState s = SimCamState();
-    shown->push_back(amplitude == 0 ? std::string("noise off")
-                                    : "noise " + std::to_string(amplitude) + " counts, seed " + std::to_string(s.noiseSeed) +
-                                          ", from the next picture");
-    return true;
-  }
-  if (verb == "scale") {
-    double factor = 0;
-    if (count != 2) return Usage("camera scale FACTOR", error);
-    const double largest = kSimCamMaxExposureScale / 1000.0;
-    const double thousandths = ParseDouble(words[1], &factor) ? factor * 1000.0 : -1.0;
-    const double rounded = std::round(thousandths);
-    if (!(thousandths >= 0.0 && factor <= largest) || std::fabs(thousandths - rounded) > 1e-6) {
-      *error = "camera scale: FACTOR is 0 to " + FormatNumber(largest) + " with at most three decimals, not " + words[1];
-      return false;
-    }
-    SimCamSetExposureScale(static_cast<int32_t>(rounded));
-    shown->push_back("exposure scale " + Thousandths(static_cast<int32_t>(rounded)));
-    return true;
-  }
-  if (verb == "timing") {
-    if (off) {
-      SimCamSetTimingOverride(false, 0, 0);
-      shown->push_back("GET_DELAY_TIME and GET_EXPOSURE_TIME answer the settings' times");
-      return true;
-    }
-    double delay = 0, exposure = 0;
-    if (count != 3) return Usage("camera timing DELAY EXPOSURE | camera timing off", error);
-    if (!ParseDouble(words[1], &delay) || !ParseDouble(words[2], &exposure)) {
-      *error = "camera timing: DELAY and EXPOSURE are numbers of microseconds";
-      return false;
-    }
-    SimCamSetTimingOverride(true, delay, exposure);
-    shown->push_back("GET_DELAY_TIME answers " + FormatNumber(delay) + " us, GET_EXPOSURE_TIME " + FormatNumber(exposure) +
-                     " us");
-    return true;
-  }
-  *error = "unknown camera command " + verb + " (camera, fail, clear, poll, size, noise, scale, timing)";
+  *error = "unknown camera command " + words[0] + " (" + verbs + ")";
   return false;
 }
 
