@@ -1,17 +1,18 @@
 // The USER32 calls of the platform stand-in: windows and dialog items behind HWND handles, the
 // messages of the edit, button and combo box classes with the notifications Win32 sends for
 // them, focus, visibility, enabling, rectangles and placement, message boxes, beeps and the
-// asynchronous key state, with the controls that let tests act as the user.
+// asynchronous key state, with the controls that let tests act as the user. It holds what the
+// dialog helpers and their fuzzer use; Wine's USER32 is the reference for the rest.
 //
 // Where Win32 leaves a choice to the class, the model does what the system classes do (checked
 // against Wine's USER32 by the same test cases): an edit reports a WM_SETTEXT with EN_UPDATE and
-// EN_CHANGE (a multi-line one does not), CB_SETCURSEL sends no notification, a click in an open
-// list closes it (CBN_SELENDOK, CBN_CLOSEUP) before CBN_SELCHANGE, every arrow key in a combo box
-// reports CBN_SELCHANGE (after CBN_SELENDOK while the list is closed) even where the selection
-// stays, a combo box that loses the focus ends its selection with CBN_SELENDCANCEL, a dialog that
-// gets the focus hands it on to its first item, and an edit combo box shows the new item's text
-// only after CBN_SELCHANGE. Minimized and maximized windows keep their normal rectangle
-// (placement reports the state).
+// EN_CHANGE, CB_SETCURSEL sends no notification, a click in an open list closes it
+// (CBN_SELENDOK, CBN_CLOSEUP) before CBN_SELCHANGE, every arrow key in a combo box reports
+// CBN_SELCHANGE (after CBN_SELENDOK while the list is closed) even where the selection stays, a
+// combo box that loses the focus ends its selection with CBN_SELENDCANCEL, a dialog that gets
+// the focus hands it on to its first item, and an edit combo box shows the new item's text only
+// after CBN_SELCHANGE. A maximized window keeps its normal rectangle (placement reports the
+// state).
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -63,8 +64,7 @@ struct Window {
 };
 
 constexpr int kDefaultScreenWidth = 1280;
-constexpr int kDefaultScreenHeight = 1024;
-constexpr int kDefaultFullScreenHeight = 977;  // less the caption and task bar
+constexpr int kDefaultFullScreenHeight = 977;  // a 1024-line screen less the caption and task bar
 constexpr uintptr_t kFirstWindowHandle = 0x10010;
 constexpr uintptr_t kWindowHandleStep = 4;
 
@@ -79,8 +79,6 @@ struct User32 {
   std::vector<UINT> beeps;
   std::array<bool, 256> keyDown{};
   std::array<bool, 256> keyPressedSinceQuery{};
-  int screenWidth = kDefaultScreenWidth;
-  int screenHeight = kDefaultScreenHeight;
   int fullScreenWidth = kDefaultScreenWidth;
   int fullScreenHeight = kDefaultFullScreenHeight;
 };
@@ -106,17 +104,6 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
     if (FoldCase(a[i]) != FoldCase(b[i])) return false;
   }
   return true;
-}
-
-// Case-insensitive order of the sorted combo boxes (ASCII letters folded).
-bool LessNoCase(const std::string& a, const std::string& b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(FoldCase(a[i]));
-    const auto y = static_cast<unsigned char>(FoldCase(b[i]));
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
 }
 
 // wParam and lParam as the 32-bit int that Win32 reads from them.
@@ -199,7 +186,7 @@ void Notify(HWND control, UINT code) {
 
 bool CanTakeFocus(const Window* w) {
   for (; w != nullptr; w = Find(w->parent)) {
-    if (w->style & (WS_MINIMIZE | WS_DISABLED)) return false;
+    if (w->style & WS_DISABLED) return false;
     if (!IsChildStyle(*w)) break;
   }
   return true;
@@ -289,32 +276,16 @@ BOOL ShowWindowImpl(HWND handle, int command) {
   Window* w = Find(handle);
   if (w == nullptr) return FALSE;
   const BOOL wasVisible = (w->style & WS_VISIBLE) ? TRUE : FALSE;
-  if (command < SW_HIDE || command > SW_FORCEMINIMIZE) return wasVisible;  // an unknown command changes nothing
   switch (command) {
-    case SW_HIDE: {
+    case SW_HIDE:
       w->style &= ~WS_VISIBLE;
       // A hidden window cannot keep the focus: it goes to the parent.
       if (U().focus == handle || IsAncestorOf(handle, U().focus)) SetFocusTo(w->parent);
-      return wasVisible;
-    }
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE:
-    case SW_FORCEMINIMIZE:
-      w->style = (w->style & ~WS_MAXIMIZE) | WS_MINIMIZE | WS_VISIBLE;
       break;
-    case SW_SHOWMAXIMIZED:
-      w->style = (w->style & ~WS_MINIMIZE) | WS_MAXIMIZE | WS_VISIBLE;
-      break;
-    case SW_SHOWNORMAL:
-    case SW_SHOWNOACTIVATE:
-    case SW_RESTORE:
-    case SW_SHOWDEFAULT:
-      w->style = (w->style & ~(WS_MINIMIZE | WS_MAXIMIZE)) | WS_VISIBLE;
-      break;
-    default:  // SW_SHOW, SW_SHOWNA: as it is, only visible
-      w->style |= WS_VISIBLE;
-      break;
+    case SW_SHOWNORMAL: w->style = (w->style & ~WS_MAXIMIZE) | WS_VISIBLE; break;
+    case SW_SHOWMAXIMIZED: w->style |= WS_MAXIMIZE | WS_VISIBLE; break;
+    case SW_SHOW: w->style |= WS_VISIBLE; break;  // as it is, only visible
+    default: break;  // the other commands (minimizing among them) change nothing
   }
   return wasVisible;
 }
@@ -374,14 +345,11 @@ LRESULT EditMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETTEXT: {
       SetEditText(w, AsText(lParam));
       const HWND handle = w.handle;
-      if (!(w.style & ES_MULTILINE)) {
-        Notify(handle, EN_UPDATE);
-        Notify(handle, EN_CHANGE);
-      }
+      Notify(handle, EN_UPDATE);
+      Notify(handle, EN_CHANGE);
       return TRUE;
     }
     case WM_GETTEXT: return CopyTextOut(w.text, wParam, lParam);
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w.text.size());
     case EM_SETSEL: SetEditSelection(w, wParam, lParam); return 0;
     case EM_GETSEL: {
       const auto low = static_cast<DWORD>(SelectionLow(w));
@@ -431,35 +399,10 @@ UINT MaxCheckState(const Window& w) {
   }
 }
 
-// The radio buttons, automatic or not, of the group around `w` (from the nearest item with
-// WS_GROUP at or before it up to the next one) lose their check; the group is walked as the
-// dialog's group navigation walks it, so hidden and disabled ones keep theirs.
-void ClearRadioGroup(const Window& w) {
-  const Window* parent = Find(w.parent);
-  if (parent == nullptr) return;
-  const auto& siblings = parent->children;
-  const auto self = std::find(siblings.begin(), siblings.end(), w.handle);
-  if (self == siblings.end()) return;
-  auto first = self;
-  while (first != siblings.begin() && !(Find(*first)->style & WS_GROUP)) --first;
-  for (auto it = first; it != siblings.end(); ++it) {
-    Window* sibling = Find(*it);
-    if (it != first && (sibling->style & WS_GROUP)) break;
-    const UINT type = ButtonType(*sibling);
-    if (sibling != &w && sibling->kind == Kind::Button && (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON) &&
-        TakesPartInDialogNavigation(*sibling))
-      sibling->check = BST_UNCHECKED;
-  }
-}
-
 void ClickButton(Window& w) {
   switch (ButtonType(w)) {
     case BS_AUTOCHECKBOX: w.check = (w.check & BST_CHECKED) ? BST_UNCHECKED : BST_CHECKED; break;
     case BS_AUTO3STATE: w.check = (w.check & BST_INDETERMINATE) ? BST_UNCHECKED : (w.check & 3u) + 1; break;
-    case BS_AUTORADIOBUTTON:
-      ClearRadioGroup(w);
-      w.check = BST_CHECKED;
-      break;
     default: break;
   }
   Notify(w.handle, BN_CLICKED);
@@ -469,7 +412,6 @@ LRESULT ButtonMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETTEXT: w.text = AsText(lParam) != nullptr ? AsText(lParam) : ""; return TRUE;
     case WM_GETTEXT: return CopyTextOut(w.text, wParam, lParam);
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w.text.size());
     case BM_GETCHECK: return static_cast<LRESULT>(w.check & 3u);
     case BM_SETCHECK: {
       const auto state = static_cast<uint32_t>(AsInt(wParam));
@@ -549,19 +491,7 @@ LRESULT ComboMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETTEXT:
       if (HasEditField(w)) return CopyTextOut(w.text, wParam, lParam);
       return CopyTextOut(w.selected >= 0 ? w.items[static_cast<size_t>(w.selected)] : std::string(), wParam, lParam);
-    case WM_GETTEXTLENGTH:
-      if (HasEditField(w)) return static_cast<LRESULT>(w.text.size());
-      return w.selected >= 0 ? static_cast<LRESULT>(w.items[static_cast<size_t>(w.selected)].size()) : 0;
-    case CB_ADDSTRING: {
-      const char* text = AsText(lParam);
-      if (text == nullptr) return CB_ERR;
-      int index = count;
-      if (w.style & CBS_SORT) {
-        const std::string item = text;
-        index = static_cast<int>(std::upper_bound(w.items.begin(), w.items.end(), item, LessNoCase) - w.items.begin());
-      }
-      return InsertComboItem(w, index, text);
-    }
+    case CB_ADDSTRING: return InsertComboItem(w, count, AsText(lParam));
     case CB_INSERTSTRING: return InsertComboItem(w, AsInt(wParam), AsText(lParam));
     case CB_DELETESTRING: {
       const int index = AsInt(wParam);
@@ -622,16 +552,6 @@ LRESULT ComboMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       return CB_ERR;
     }
     case CB_GETDROPPEDSTATE: return w.dropped ? TRUE : FALSE;
-    case CB_SHOWDROPDOWN: {
-      if (ComboKind(w) == CBS_SIMPLE) return TRUE;
-      const HWND handle = w.handle;
-      if (wParam != 0 && !w.dropped) {
-        OpenList(handle);
-      } else if (wParam == 0 && w.dropped) {
-        RollUpList(handle, false);
-      }
-      return TRUE;
-    }
     default: return 0;
   }
 }
@@ -640,7 +560,6 @@ LRESULT PlainMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETTEXT: w.text = AsText(lParam) != nullptr ? AsText(lParam) : ""; return TRUE;
     case WM_GETTEXT: return CopyTextOut(w.text, wParam, lParam);
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w.text.size());
     default: return 0;
   }
 }
@@ -694,25 +613,16 @@ int KeyOnTheKeyboard(int virtualKey) {
   return sides != nullptr ? sides->left : virtualKey;
 }
 
-// The buttons of each message box type, in order, and the answer each gives.
+// The buttons of the message box kinds the dialog helpers show, in order, and the answer each
+// gives; any other kind is taken for MB_OK.
 std::vector<int> MessageBoxButtons(UINT type) {
   switch (type & MB_TYPEMASK) {
-    case MB_OK: return {IDOK};
     case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
     case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
     case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
-    case MB_CANCELTRYCONTINUE: return {IDCANCEL, IDTRYAGAIN, IDCONTINUE};
-    default:  // a type of no known kind: the box keeps every button
-      return {IDYES, IDNO, IDABORT, IDRETRY, IDOK, IDCANCEL, IDIGNORE, IDTRYAGAIN, IDCONTINUE};
+    default: return {IDOK};
   }
 }
-
-bool IsKnownBoxType(UINT type) { return (type & MB_TYPEMASK) <= MB_CANCELTRYCONTINUE; }
-
-// The default buttons MB_DEFBUTTON1 to MB_DEFBUTTON4 name on a box of no known kind.
-constexpr int kUnknownTypeDefaults[] = {IDYES, IDNO, IDOK, IDABORT};
 
 // The top-level window a window belongs to: message boxes are owned by it.
 HWND TopLevelOf(HWND handle) {
@@ -776,8 +686,6 @@ void Win32SimResetUser32() {
   u.beeps.clear();
   u.keyDown.fill(false);
   u.keyPressedSinceQuery.fill(false);
-  u.screenWidth = kDefaultScreenWidth;
-  u.screenHeight = kDefaultScreenHeight;
   u.fullScreenWidth = kDefaultScreenWidth;
   u.fullScreenHeight = kDefaultFullScreenHeight;
 }
@@ -805,7 +713,6 @@ bool Win32SimTypeText(HWND dialog, int id, const std::string& keys) {
   if (!edit && !(w->kind == Kind::ComboBox && HasEditField(*w))) return false;
   const HWND handle = w->handle;
   SetFocusTo(handle);
-  if (edit && (w->style & ES_READONLY)) return false;  // it takes the focus, not the keys
   for (char key : keys) {
     if ((w = Find(handle)) == nullptr) return false;
     if (!TypeKey(*w, key)) continue;
@@ -903,12 +810,6 @@ std::vector<UINT> Win32SimBeeps() {
   return U().beeps;
 }
 
-void Win32SimSetScreenSize(int width, int height) {
-  Lock lock(U().mutex);
-  U().screenWidth = width;
-  U().screenHeight = height;
-}
-
 void Win32SimSetFullScreenSize(int width, int height) {
   Lock lock(U().mutex);
   U().fullScreenWidth = width;
@@ -938,11 +839,7 @@ LONG WINAPI GetWindowLongA(HWND window, int index) {
   Lock lock(U().mutex);
   const Window* w = Find(window);
   if (w == nullptr) return 0;
-  switch (index) {
-    case GWL_STYLE: return static_cast<LONG>(w->style);
-    case GWL_ID: return w->id;
-    default: return 0;
-  }
+  return index == GWL_STYLE ? static_cast<LONG>(w->style) : 0;
 }
 
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -1045,9 +942,7 @@ BOOL WINAPI GetWindowPlacement(HWND window, WINDOWPLACEMENT* placement) {
   if (w == nullptr || placement == nullptr) return FALSE;
   placement->length = sizeof(WINDOWPLACEMENT);  // read whatever length it came with
   placement->flags = 0;
-  placement->showCmd = (w->style & WS_MINIMIZE)   ? SW_SHOWMINIMIZED
-                       : (w->style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED
-                                                  : SW_SHOWNORMAL;
+  placement->showCmd = (w->style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
   placement->ptMinPosition = POINT{-1, -1};
   placement->ptMaxPosition = POINT{-1, -1};
   placement->rcNormalPosition = w->rect;  // the parent's client coordinates for an item
@@ -1066,8 +961,6 @@ BOOL WINAPI SetWindowPlacement(HWND window, const WINDOWPLACEMENT* placement) {
 int WINAPI GetSystemMetrics(int index) {
   Lock lock(U().mutex);
   switch (index) {
-    case SM_CXSCREEN: return U().screenWidth;
-    case SM_CYSCREEN: return U().screenHeight;
     case SM_CXFULLSCREEN: return U().fullScreenWidth;
     case SM_CYFULLSCREEN: return U().fullScreenHeight;
     default: return 0;
@@ -1086,14 +979,9 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) answer = 0;
   } else {
     // Enter presses the default button; a default past the box's buttons leaves the dialog's
-    // own default identifier, IDOK, also on a box without an OK button. A box of no known kind
-    // picks its default from a list of its own.
+    // own default identifier, IDOK, also on a box without an OK button.
     const size_t defaultButton = (type & MB_DEFMASK) >> 8;
-    if (!IsKnownBoxType(type)) {
-      answer = defaultButton < std::size(kUnknownTypeDefaults) ? kUnknownTypeDefaults[defaultButton] : IDOK;
-    } else {
-      answer = defaultButton < buttons.size() ? buttons[defaultButton] : IDOK;
-    }
+    answer = defaultButton < buttons.size() ? buttons[defaultButton] : IDOK;
   }
   u.boxes.push_back(Win32SimMessageBox{TopLevelOf(owner), text != nullptr ? text : "",
                                        caption != nullptr ? caption : "Error", type, answer});

@@ -61,8 +61,8 @@ void Win32SimResetDebugBreakCount();
 // Windows are objects behind HWND handles: top-level windows and dialogs (class "#32770") with
 // a rectangle in screen coordinates, and their items (child windows) with a rectangle in the
 // parent's client coordinates. The system classes behave as their Win32 namesakes: "Edit",
-// "Button" (push, check box, three-state, radio; the automatic kinds change their check on a
-// click), "ComboBox" (simple, drop-down, drop-down list; an item list with a selection and a
+// "Button" (push, check box, three-state, radio; automatic check boxes and three-state boxes
+// change their check on a click), "ComboBox" (simple, drop-down, drop-down list; an item list with a selection and a
 // dropped-down state). Class names are matched without regard to case and reported with the
 // case Win32 registers them with; any other class name makes a plain window that only keeps
 // its text. Notifications go to the parent as WM_COMMAND, synchronously, as Win32 sends them:
@@ -106,7 +106,7 @@ bool Win32SimAdoptWindow(HWND handle, const std::string& className, const RECT& 
 void Win32SimDestroyWindow(HWND window);
 bool Win32SimIsWindow(HWND window);
 // Destroys every window and forgets notifications, message boxes, beeps, keys and queued
-// answers; screen sizes go back to 1280 x 1024 (full-screen area 1280 x 977).
+// answers; the full-screen area goes back to 1280 x 977.
 void Win32SimResetUser32();
 
 // ---- notifications
@@ -126,13 +126,11 @@ void Win32SimClearNotifications();
 // action (missing, disabled, hidden or of another kind)
 // Clicks into an edit item (it gets the focus) and types: each character replaces the
 // selection and is followed by EN_UPDATE and EN_CHANGE; '\b' deletes the selection or the
-// character before the caret. A read-only edit takes the focus but no key, and the call answers
-// false. In the edit field of a simple or drop-down combo box, CBN_EDITUPDATE and
+// character before the caret. In the edit field of a simple or drop-down combo box, CBN_EDITUPDATE and
 // CBN_EDITCHANGE follow instead.
 bool Win32SimTypeText(HWND dialog, int id, const std::string& keys);
 // Clicks a button (BM_CLICK, which also acts on a disabled button but gives it no focus):
-// automatic check boxes and radio buttons change their check (an automatic radio button clears
-// the other visible, enabled radio buttons of its group, automatic or not), then BN_CLICKED.
+// automatic check boxes and three-state boxes change their check, then BN_CLICKED.
 bool Win32SimClickButton(HWND dialog, int id);
 // Opens the list of a drop-down combo box (CBN_DROPDOWN); false for a simple one or when open.
 bool Win32SimComboDropDown(HWND dialog, int id);
@@ -161,9 +159,10 @@ void Win32SimResetKeys();
 // presses); with none queued the user presses Enter on the default button (IDOK when the type
 // names a default past the box's buttons). An answer that is not a button of the box makes
 // MessageBoxA return 0, like a box that could not be shown. A box whose owner is not a window
-// is not made: MessageBoxA returns -1. A type of no known kind shows every button. On Windows a
+// is not made: MessageBoxA returns -1. The model knows the kinds the dialog helpers show
+// (MB_OK, MB_OKCANCEL, MB_YESNO, MB_YESNOCANCEL) and takes any other for MB_OK. On Windows a
 // hook presses the answer on the real box and records what the box shows: its type is read back
-// from its buttons and default button (a box of no known kind reads as 0xF).
+// from its buttons and default button.
 void Win32SimQueueMessageBoxAnswer(int answer);
 struct Win32SimMessageBox {
   HWND owner;  // the top-level window of the one MessageBoxA was given
@@ -176,7 +175,6 @@ std::vector<Win32SimMessageBox> Win32SimMessageBoxes();
 // The types MessageBeep was called with, in order (on Windows: through the program's import).
 std::vector<UINT> Win32SimBeeps();
 
-// ---- screen, model only (a real display has the size it has: tests read it with
-// GetSystemMetrics): SM_CXSCREEN / SM_CYSCREEN and SM_CXFULLSCREEN / SM_CYFULLSCREEN
-void Win32SimSetScreenSize(int width, int height);
+// ---- the full-screen area, model only (a real display has the size it has: tests read it with
+// GetSystemMetrics): SM_CXFULLSCREEN / SM_CYFULLSCREEN
 void Win32SimSetFullScreenSize(int width, int height);
