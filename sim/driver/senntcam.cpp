@@ -274,6 +274,15 @@ int32_t WriteSettings(int32_t mode, int32_t trig, int32_t roix1, int32_t roix2, 
   return 0;
 }
 
+// What a timing entry answers, in microseconds: the bench's value while the timing override is
+// on, else the settings' milliseconds.
+double AnswerTime(CamEntry entry, double overrideMicroseconds, int32_t settingMilliseconds) {
+  Enter(entry);
+  const double value = Controls().timingOverride ? overrideMicroseconds : settingMilliseconds * 1000.0;
+  Leave(0, {}, nullptr, value);
+  return value;
+}
+
 // The status an entry answers: an injected negative one at once, else its own work's status
 // combined with an injected positive one.
 template <typename Work>
@@ -302,19 +311,11 @@ int32_t DRIVER_CALL GET_IMAGE_SIZE(int32_t* width, int32_t* height) {
 }
 
 double DRIVER_CALL GET_DELAY_TIME(void) {
-  Enter(CamEntry::GetDelayTime);
-  const CamBenchControls& c = Controls();
-  const double value = c.timingOverride ? c.delayOverride : Board().settings.delayMs * 1000.0;
-  Leave(0, {}, nullptr, value);
-  return value;
+  return AnswerTime(CamEntry::GetDelayTime, Controls().delayOverride, Board().settings.delayMs);
 }
 
 double DRIVER_CALL GET_EXPOSURE_TIME(void) {
-  Enter(CamEntry::GetExposureTime);
-  const CamBenchControls& c = Controls();
-  const double value = c.timingOverride ? c.exposureOverride : Board().settings.exposureMs * 1000.0;
-  Leave(0, {}, nullptr, value);
-  return value;
+  return AnswerTime(CamEntry::GetExposureTime, Controls().exposureOverride, Board().settings.exposureMs);
 }
 
 int32_t DRIVER_CALL RUN_COC(int32_t mode) {
