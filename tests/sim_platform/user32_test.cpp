@@ -12,16 +12,11 @@
 
 namespace {
 
-constexpr int kEdit = 10;
-constexpr int kCheck = 20;
-constexpr int kThreeState = 21;
-constexpr int kPush = 22;
-constexpr int kRadio = 32;
-constexpr int kDropList = 40;
-constexpr int kDropDown = 41;
-constexpr int kSimple = 42;
-constexpr int kSecondList = 43;
-constexpr int kCustom = 50;
+// The items of the test dialog.
+enum ItemId : int {
+  kEdit = 10, kCheck = 20, kThreeState = 21, kPush = 22, kRadio = 32,
+  kDropList = 40, kDropDown = 41, kSimple = 42, kSecondList = 43, kCustom = 50,
+};
 
 class User32Model : public ::testing::Test {
  protected:
