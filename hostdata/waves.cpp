@@ -30,6 +30,14 @@ int32_t BlockBytes(Handle wavH) {
 
 int32_t HostCode(HostWord result) { return static_cast<int32_t>(result); }
 
+// A header value of a layout the host reads for the module. An exchange that stopped has no
+// answer: kExchangeStoppedValue then, never the transport's code taken for a value.
+int32_t AskHeaderValue(int32_t message, Handle wavH) {
+  bool stopped = false;
+  const int32_t answer = HostCode(CallHostChecked1(message, &stopped, AsItem(wavH)));
+  return stopped ? kExchangeStoppedValue : answer;
+}
+
 // A host that reports a wave made but leaves the out handle null has made nothing the caller
 // could lock or fill.
 int32_t MadeWaveCode(int32_t answer, Handle wavH) {
@@ -92,6 +100,7 @@ int32_t MakeWaveMD(Handle* wavH, const char* waveName, Handle dataFolderH, const
                                               AsItem(dimensionSizes), typeCode, overwrite));
     return MadeWaveCode(answer, *wavH);
   }
+  if (dimensionSizes == nullptr) return kErrNullHandle;  // no sizes to take the one dimension from
   if (HasSecondDimension(dimensionSizes) || OneDimensionalFallbackRefusesType(typeCode)) return kErrHostTooOld;
   return MakeWave1D(wavH, waveName, dimensionSizes[0], typeCode, overwrite);
 }
@@ -120,14 +129,14 @@ int32_t WaveType(Handle wavH) {
   const WaveHeaderLayout* layout = nullptr;
   if (CheckWaveHeader(wavH, &layout) != 0) return kWaveTypeText;
   if (layout != nullptr) return ReadHeaderField<int16_t>(wavH, layout->typeOffset);
-  return HostCode(CallHost1(kMsgWaveType, AsItem(wavH)));
+  return AskHeaderValue(kMsgWaveType, wavH);
 }
 
 int32_t WavePointCount(Handle wavH) {
   const WaveHeaderLayout* layout = nullptr;
   if (CheckWaveHeader(wavH, &layout) != 0) return 0;
   if (layout != nullptr) return ReadHeaderField<int32_t>(wavH, layout->pointCountOffset);
-  return HostCode(CallHost1(kMsgWavePointCount, AsItem(wavH)));
+  return AskHeaderValue(kMsgWavePointCount, wavH);
 }
 
 int32_t WaveDimensions(Handle wavH, int32_t* numDimensions, int32_t* dimensionSizes) {
@@ -159,6 +168,7 @@ int32_t WaveDimensions(Handle wavH, int32_t* numDimensions, int32_t* dimensionSi
 int32_t ChangeWaveMD(Handle wavH, int32_t typeCode, const int32_t* dimensionSizes) {
   if (hostVersion >= kHostVersionMultiDimensional)
     return HostCode(CallHost3(kMsgChangeWaveMD, AsItem(wavH), typeCode, AsItem(dimensionSizes)));
+  if (dimensionSizes == nullptr) return kErrNullHandle;
   if (HasSecondDimension(dimensionSizes)) return kErrHostTooOld;
   if (dimensionSizes[0] < 2) return kErrTooFewPoints;
   if (OneDimensionalFallbackRefusesType(typeCode)) return kErrHostTooOld;
@@ -294,14 +304,14 @@ int32_t WaveHeaderValue93(Handle wavH) {
   const WaveHeaderLayout* layout = nullptr;
   if (CheckWaveHeader(wavH, &layout) != 0) return 0;
   if (layout != nullptr) return ReadHeaderField<int32_t>(wavH, layout->headerValue93Offset);
-  return HostCode(CallHost1(kMsgWaveHeaderValue93, AsItem(wavH)));
+  return AskHeaderValue(kMsgWaveHeaderValue93, wavH);
 }
 
 int32_t WaveHeaderValue94(Handle wavH) {
   const WaveHeaderLayout* layout = nullptr;
   if (CheckWaveHeader(wavH, &layout) != 0) return 0;
   if (layout != nullptr) return ReadHeaderField<int16_t>(wavH, layout->headerValue94Offset);
-  return HostCode(CallHost1(kMsgWaveHeaderValue94, AsItem(wavH)));
+  return AskHeaderValue(kMsgWaveHeaderValue94, wavH);
 }
 
 int32_t WaveHeaderValue95(Handle wavH) {
@@ -309,7 +319,7 @@ int32_t WaveHeaderValue95(Handle wavH) {
   if (CheckWaveHeader(wavH, &layout) != 0) return 0;
   if (layout != nullptr)
     return layout->headerValue95Offset < 0 ? 0 : ReadHeaderField<int16_t>(wavH, layout->headerValue95Offset);
-  return HostCode(CallHost1(kMsgWaveHeaderValue95, AsItem(wavH)));
+  return AskHeaderValue(kMsgWaveHeaderValue95, wavH);
 }
 
 // ---------------------------------------------------------------- requests passed on unchanged

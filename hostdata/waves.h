@@ -67,9 +67,10 @@ int32_t CheckWaveHeader(Handle wavH, const WaveHeaderLayout** layout);
 
 // ---- routines of the picture functions
 // Makes a wave of the given dimension sizes (list ended by 0) and type; *wavH is null unless
-// made. Hosts before 300 get the one-dimensional request, under its restrictions. A host that
-// answers success without handing back a handle has made no wave the module can use: that is
-// kErrNullHandle, as for MakeWave1D.
+// made. Hosts before 300 get the one-dimensional request, under its restrictions; as they take
+// the size from the list, a null list is refused there with kErrNullHandle, nothing sent (hosts
+// from 300 on get the list as it is). A host that answers success without handing back a
+// handle has made no wave the module can use: that is kErrNullHandle, as for MakeWave1D.
 int32_t MakeWaveMD(Handle* wavH, const char* waveName, Handle dataFolderH, const int32_t* dimensionSizes,
                    int32_t typeCode, int32_t overwrite);
 int32_t MakeWave1D(Handle* wavH, const char* waveName, int32_t pointCount, int32_t typeCode, int32_t overwrite);
@@ -82,11 +83,15 @@ HostWord MarkWaveModified(Handle wavH);
 // ---- header accessors and changes
 // A block shorter than its header is not read: the accessors below then answer
 // kErrPointOutsideWave where they answer a code, and 0 (WaveType: not numeric) where they
-// answer a header value.
+// answer a header value. Where the host is asked for a header value (WaveType,
+// WavePointCount, the message-93, 94 and 95 readers) and the exchange stopped, the answer is
+// kExchangeStoppedValue; where it answers a code, the transport's kExchangeStopped.
 int32_t WaveType(Handle wavH);
 int32_t WavePointCount(Handle wavH);
 // Clears kDimensionListEntries entries of a given list, then fills the sizes.
 int32_t WaveDimensions(Handle wavH, int32_t* numDimensions, int32_t* dimensionSizes);
+// Hosts before 300 get the one-dimensional change; a null list is refused there with
+// kErrNullHandle, nothing sent.
 int32_t ChangeWaveMD(Handle wavH, int32_t typeCode, const int32_t* dimensionSizes);
 int32_t ChangeWave1D(Handle wavH, int32_t pointCount, int32_t typeCode);
 // Sends message 96 with extra when extra is not null, else the plain multi-dimensional change (79).

@@ -109,10 +109,16 @@ HostWord CallHost6(int32_t code, HostWord a1, HostWord a2, HostWord a3, HostWord
   return CallHostWithItems(code, a1, a2, a3, a4, a5, a6);
 }
 
+HostWord CallHostChecked0(int32_t code, bool* stopped) { return ExchangeWithItems(code, stopped); }
+
 HostWord CallHostChecked1(int32_t code, bool* stopped, HostWord a1) { return ExchangeWithItems(code, stopped, a1); }
 
 HostWord CallHostChecked2(int32_t code, bool* stopped, HostWord a1, HostWord a2) {
   return ExchangeWithItems(code, stopped, a1, a2);
+}
+
+HostWord CallHostChecked3(int32_t code, bool* stopped, HostWord a1, HostWord a2, HostWord a3) {
+  return ExchangeWithItems(code, stopped, a1, a2, a3);
 }
 
 HostWord CallHostForAddress1(int32_t code, HostWord a1) {

@@ -44,8 +44,15 @@ HostWord CallHost6(int32_t code, HostWord a1, HostWord a2, HostWord a3, HostWord
 
 // The same exchanges for callers that must tell a stopped exchange from a host that answered
 // 1: *stopped is true when the host was not called (the answer is then kExchangeStopped).
+HostWord CallHostChecked0(int32_t code, bool* stopped);
 HostWord CallHostChecked1(int32_t code, bool* stopped, HostWord a1);
 HostWord CallHostChecked2(int32_t code, bool* stopped, HostWord a1, HostWord a2);
+HostWord CallHostChecked3(int32_t code, bool* stopped, HostWord a1, HostWord a2, HostWord a3);
+
+// What a routine that answers a value rather than a code gives when its exchange stopped:
+// the most negative 32-bit number, which is no type code, point count, 16-bit header value,
+// character or yes/no answer. (Only the 32-bit message-93 header value could hold it.)
+inline constexpr int32_t kExchangeStoppedValue = INT32_MIN;
 // For messages whose answer is an address or a handle: the host's answer, or null when the
 // exchange stopped (kExchangeStopped is a code, never an address).
 HostWord CallHostForAddress1(int32_t code, HostWord a1);

@@ -19,14 +19,18 @@ constexpr size_t kNameBufferSize = 32;  // a name of at most 31 characters
 int32_t CreationType(int32_t baseType, int32_t flag) { return flag ? (baseType | kVariableCreationFlag) : baseType; }
 
 // The numeric setters after their version gate: set, and on "no such variable" create and set
-// again (whose result is not examined).
+// again (whose answer is not examined). A setting request that never reached the host has set
+// nothing: kExchangeStopped.
 int32_t SetOrCreateNumeric(const char* name, const double* realPart, const double* imaginaryPart, int32_t baseType,
                            int32_t flag) {
-  const HostWord set = CallHost3(kMsgSetNumericVariable, AsItem(name), AsItem(realPart), AsItem(imaginaryPart));
+  bool stopped = false;
+  const HostWord set =
+      CallHostChecked3(kMsgSetNumericVariable, &stopped, AsItem(name), AsItem(realPart), AsItem(imaginaryPart));
+  if (stopped) return kExchangeStopped;
   if (HostCode(set) != kNoSuchNumericVariable) return 0;
   if (int32_t err = CreateVariable(name, CreationType(baseType, flag)); err != 0) return err;
-  CallHost3(kMsgSetNumericVariable, AsItem(name), AsItem(realPart), AsItem(imaginaryPart));
-  return 0;
+  CallHostChecked3(kMsgSetNumericVariable, &stopped, AsItem(name), AsItem(realPart), AsItem(imaginaryPart));
+  return stopped ? kExchangeStopped : 0;
 }
 
 bool FlagRefused(int32_t flag) { return flag && hostVersion < kHostVersionVariableFlag; }
@@ -62,7 +66,10 @@ int32_t SetComplexVariable(const char* name, const double* realPart, const doubl
 
 int32_t SetStringVariable(const char* name, const char* text, int32_t flag) {
   if (FlagRefused(flag)) return kErrHostTooOld;
-  if (CallHost2(kMsgSetStringVariable, AsItem(name), AsItem(text)) == 0) return 0;
+  bool stopped = false;
+  const HostWord set = CallHostChecked2(kMsgSetStringVariable, &stopped, AsItem(name), AsItem(text));
+  if (stopped) return kExchangeStopped;  // no answer from the host: nothing to create on
+  if (set == 0) return 0;
   if (int32_t err = CreateVariable(name, CreationType(kVariableTypeString, flag)); err != 0) return err;
   return HostCode(CallHost2(kMsgSetStringVariable, AsItem(name), AsItem(text)));
 }
@@ -70,8 +77,13 @@ int32_t SetStringVariable(const char* name, const char* text, int32_t flag) {
 // ---------------------------------------------------------------- command text
 
 int32_t AtCommandEnd(void) {
-  if (hostVersion >= kHostVersionStatementEnd) return HostCode(CallHost0(kMsgAtStatementEnd));
-  const int32_t next = HostCode(CallHost0(kMsgPeekCommandChar));
+  bool stopped = false;
+  if (hostVersion >= kHostVersionStatementEnd) {
+    const int32_t atEnd = HostCode(CallHostChecked0(kMsgAtStatementEnd, &stopped));
+    return stopped ? kExchangeStoppedValue : atEnd;
+  }
+  const int32_t next = HostCode(CallHostChecked0(kMsgPeekCommandChar, &stopped));
+  if (stopped) return kExchangeStoppedValue;
   return (next == 0 || next == '\r' || next == ';' || next == '|') ? 1 : 0;
 }
 
@@ -94,7 +106,10 @@ int32_t ReadKeyword(const char* const* keywords, int32_t* index) {
 
 int32_t ReadFlagValue(int32_t flagBit, int32_t* flagWord) {
   *flagWord |= flagBit;
-  if (HostCode(CallHost0(kMsgPeekCommandChar)) == '=') {
+  bool stopped = false;
+  const int32_t next = HostCode(CallHostChecked0(kMsgPeekCommandChar, &stopped));
+  if (stopped) return kExchangeStopped;  // the command text was not read
+  if (next == '=') {
     CallHost0(kMsgSkipCommandChar);
     double value = 0;
     if (int32_t err = HostCode(CallHost1(kMsgReadCommandNumber, AsItem(&value))); err != 0) return err;
@@ -106,7 +121,8 @@ int32_t ReadFlagValue(int32_t flagBit, int32_t* flagWord) {
 int32_t ReadTextLastChar(char* buffer) {
   bool stopped = false;
   const int32_t count = HostCode(CallHostChecked1(kMsgReadCommandText, &stopped, AsItem(buffer)));
-  if (stopped || count < 1 || count > kCommandTextBufferSize) return count;  // nothing in the buffer to read
+  if (stopped) return kExchangeStoppedValue;
+  if (count < 1 || count > kCommandTextBufferSize) return count;  // nothing in the buffer to read
   return static_cast<unsigned char>(buffer[count - 1]);
 }
 
@@ -131,13 +147,16 @@ int32_t ReadVariableName(char* name) {
 
 int32_t ReadNameForQuery59(char* name) {
   if (ReadCommandName(name) != 0) return kErrExpectedQueryName;
-  return CallHost1(kMsgNameQuery59, AsItem(name)) != 0 ? 0 : kErrExpectedQueryName;
+  bool stopped = false;
+  const HostWord known = CallHostChecked1(kMsgNameQuery59, &stopped, AsItem(name));
+  return !stopped && known != 0 ? 0 : kErrExpectedQueryName;
 }
 
 int32_t SendBlankRequest(void) {
   if (hostVersion >= kHostVersionVariableFlag) {
-    CallHost0(kMsgBlankRequest71);
-    return 0;
+    bool stopped = false;
+    CallHostChecked0(kMsgBlankRequest71, &stopped);
+    return stopped ? kExchangeStopped : 0;
   }
   return HostCode(CallHost1(kMsgTextRequest9, AsItem("")));
 }

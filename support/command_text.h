@@ -32,17 +32,20 @@ int32_t CreateVariable(const char* name, int32_t creationType);
 // Set a numeric variable (real, or with an imaginary part), creating it when the host has no
 // such variable; with flag set it is created with kVariableCreationFlag, which hosts before 200
 // refuse (kErrHostTooOld, nothing sent). Only a missing variable leads to the creation; any
-// other failure of the setting request is not reported (0).
+// other failure of the setting request is not reported (0). A setting request that could not
+// be sent (the exchange stopped) is kExchangeStopped, never 0.
 int32_t SetNumericVariableInt(const char* name, int32_t value, int32_t flag);
 int32_t SetNumericVariable(const char* name, const double* value, int32_t flag);
 int32_t SetComplexVariable(const char* name, const double* realPart, const double* imaginaryPart, int32_t flag);
 // Set a string variable, creating it on any failure of the first setting request; returns the
-// second request's result then.
+// second request's result then. A first request that could not be sent is kExchangeStopped,
+// and nothing is created.
 int32_t SetStringVariable(const char* name, const char* text, int32_t flag);
 
 // ---- command text
 // 1 when the command text is at the end of a statement, else 0 (hosts before 400: the next
-// character is the end, a carriage return, ';' or '|').
+// character is the end, a carriage return, ';' or '|'); kExchangeStoppedValue when the host
+// could not be asked.
 int32_t AtCommandEnd(void);
 // Folds text to upper case in place and returns the index of the equal entry of keywords (a
 // list of upper-case texts ended by an empty text), or -1.
@@ -51,12 +54,12 @@ int32_t FindKeyword(const char* const* keywords, char* text);
 // kErrExpectedKeyword.
 int32_t ReadKeyword(const char* const* keywords, int32_t* index);
 // Sets flagBit in *flagWord; "=value" after it is read, and a value of 0 clears the bit again.
-// 0, or the number reader's error.
+// 0, or the number reader's error, or kExchangeStopped when the command text could not be read.
 int32_t ReadFlagValue(int32_t flagBit, int32_t* flagWord);
 // Reads text into buffer, which must hold kCommandTextBufferSize bytes (the host writes at most
 // 255 characters and a terminator); when the host answers n >= 1 characters, the n-th character
-// (as an unsigned byte), otherwise the host's answer. A count beyond the buffer, or an exchange
-// that stopped, reads nothing: the answer is returned unchanged.
+// (as an unsigned byte), otherwise the host's answer. A count beyond the buffer reads nothing:
+// the answer is returned unchanged. An exchange that stopped gives kExchangeStoppedValue.
 inline constexpr int32_t kCommandTextBufferSize = 256;
 int32_t ReadTextLastChar(char* buffer);
 // Hosts from 300: message 124 with the three arguments. Older hosts: *outValue = 0 and a name
@@ -69,7 +72,8 @@ int32_t ReadWaveName(char* name);
 // reading that numeric variable (the values are not kept).
 int32_t ReadVariableName(char* name);
 // Reads a name into name (32 bytes): 0 when message 59 answers nonzero for it, else
-// kErrExpectedQueryName.
+// kErrExpectedQueryName (also when message 59 could not be sent).
 int32_t ReadNameForQuery59(char* name);
-// Hosts from 200: message 71, result 0. Older hosts: message 9 with an empty text, its result.
+// Hosts from 200: message 71, result 0 (kExchangeStopped when it could not be sent). Older
+// hosts: message 9 with an empty text, its result.
 int32_t SendBlankRequest(void);

@@ -39,17 +39,21 @@ WPARAM AsWParam(int64_t value) { return static_cast<WPARAM>(static_cast<int32_t>
 bool IsClass(const char* className, const char* name) { return CompareTextNoCase(className, name) == 0; }
 
 // One integer as the formatted scan reads it with "%d" or "%ld": white space skipped, an
-// optional sign, then at least one decimal digit; what follows is ignored. Digits beyond the
-// 32-bit range keep the low-order 32 bits of the number, so no input overflows.
+// optional sign, then at least one decimal digit; what follows is ignored. A number outside
+// the 32-bit range is no value: it is refused, however many digits it has.
 bool ScanInteger(const char* text, int32_t* value) {
   const char* p = text;
   while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
   const bool negative = *p == '-';
   if (*p == '-' || *p == '+') ++p;
   if (*p < '0' || *p > '9') return false;
-  uint32_t magnitude = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) magnitude = magnitude * 10u + static_cast<uint32_t>(*p - '0');
-  *value = static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
+  const uint64_t limit = negative ? uint64_t{1} << 31 : uint64_t{INT32_MAX};
+  uint64_t magnitude = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    magnitude = magnitude * 10u + static_cast<uint64_t>(*p - '0');
+    if (magnitude > limit) return false;  // stops before the 64-bit sum could overflow
+  }
+  *value = static_cast<int32_t>(negative ? 0u - static_cast<uint32_t>(magnitude) : static_cast<uint32_t>(magnitude));
   return true;
 }
 

@@ -75,8 +75,8 @@ void SetItemInt(HWND dialog, int32_t item, int32_t value);     // "%d"
 void SetItemLong(HWND dialog, int32_t item, int32_t value);    // "%ld"
 void SetItemDouble(HWND dialog, int32_t item, const double* value);  // "%g"
 // Read one number from the start of the item's text (leading white space skipped, the rest
-// ignored): 0 when a number was read, else 1 with the value 0. An integer whose digits go
-// beyond 32 bits keeps the low-order 32 bits of the number written.
+// ignored): 0 when a number was read, else 1 with the value 0. An integer outside the 32-bit
+// range (below -2147483648 or above 2147483647) is refused the same way.
 int32_t GetItemInt(HWND dialog, int32_t item, int32_t* value);
 int32_t GetItemLong(HWND dialog, int32_t item, int32_t* value);
 int32_t GetItemDouble(HWND dialog, int32_t item, double* value);

@@ -33,15 +33,15 @@ int32_t SendSignal(int32_t code) { return static_cast<int32_t>(CallHost1(kMsgHos
 
 int32_t PollUserAbort(uint32_t deadlineTick) {
   const uint32_t tick = TickCount();
-  if (tick < lastAbortPollTick + kThrottleTicks) return 0;
+  if (tick - lastAbortPollTick < kThrottleTicks) return 0;  // elapsed ticks, modulo 2^32
   lastAbortPollTick = tick;
-  if (deadlineTick != 0 && static_cast<int32_t>(tick) > static_cast<int32_t>(deadlineTick)) return 1;
+  if (deadlineTick != 0 && static_cast<int32_t>(tick - deadlineTick) > 0) return 1;
   if (!KeyCounts(VK_CANCEL)) return 0;
   return KeyCounts(VK_MENU) ? 0 : -1;  // Ctrl+Break with Alt is not an abort
 }
 
 void PaceHostSignal(void) {
-  if (TickCount() > lastSignalTick + kThrottleTicks) {
+  if (TickCount() - lastSignalTick > kThrottleTicks) {  // elapsed ticks, modulo 2^32
     SendSignal(kPacedSignalCode);
     lastSignalTick = TickCount();  // read after the host has answered
   }

@@ -32,14 +32,17 @@ inline constexpr int32_t kIndexedStringBufferSize = 256;
 inline constexpr int32_t kReferenceTopOffset = 20;
 
 // Host ticks of the last poll that looked at the keyboard and of the last paced signal; 0 at
-// load, compared as unsigned numbers.
+// load. The tick counter wraps every 49.7 days, so both throttles and the deadline measure
+// elapsed ticks modulo 2^32 (tick - last as unsigned; tick - deadline as signed), which is the
+// plain comparison whenever the counter has not wrapped in between.
 extern uint32_t lastAbortPollTick;
 extern uint32_t lastSignalTick;
 
-// Called often from a long loop. At most once per 6 ticks it looks: 1 when the deadline tick
-// (0 for none) has passed, -1 when Ctrl+Break was pressed without Alt, else 0.
+// Called often from a long loop. It looks only when at least 6 ticks passed since the last
+// look: 1 when the deadline tick (0 for none) has passed ((int32_t)(tick - deadline) > 0),
+// -1 when Ctrl+Break was pressed without Alt, else 0.
 int32_t PollUserAbort(uint32_t deadlineTick);
-// Host message 33 with code 5, at most once per 6 ticks.
+// Host message 33 with code 5 when more than 6 ticks passed since the last one.
 void PaceHostSignal(void);
 // Host message 33 with a fixed code; the host's result.
 int32_t SendHostSignalCode1(void);

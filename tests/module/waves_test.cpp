@@ -51,6 +51,9 @@ TEST_F(WavesTest, MakeWaveMDBelow300FallsBackToOneDimensionWithItsRestrictions) 
     EXPECT_EQ(wavH, nullptr);
     EXPECT_EQ(MakeWaveMD(&wavH, "img", nullptr, oneD, kWaveTypeUInt16, 1), kErrHostTooOld) << "unsigned";
     EXPECT_EQ(MakeWaveMD(&wavH, "img", nullptr, oneD, kWaveTypeText, 1), kErrHostTooOld) << "text";
+    wavH = kGarbageHandle;
+    EXPECT_EQ(MakeWaveMD(&wavH, "img", nullptr, nullptr, kWaveTypeFloat64, 1), kErrNullHandle) << "no size list";
+    EXPECT_EQ(wavH, nullptr);
     EXPECT_TRUE(Messages().empty()) << "refused without asking the host";
 
     const char name[] = "line";
@@ -106,6 +109,7 @@ TEST_F(WavesTest, ChangeWaveAppliesTheSameGatesToAnExistingWave) {
   EXPECT_EQ(ChangeWaveMD(w, kWaveTypeFloat64, none), kErrTooFewPoints);
   EXPECT_EQ(ChangeWaveMD(w, kWaveTypeUInt8, five), kErrHostTooOld);
   EXPECT_EQ(ChangeWaveMD(w, kWaveTypeText, five), kErrHostTooOld);
+  EXPECT_EQ(ChangeWaveMD(w, kWaveTypeFloat64, nullptr), kErrNullHandle) << "no size list";
   EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(ChangeWaveMD(w, kWaveTypeInt32, five), 0);
   EXPECT_EQ(Last().message, kMsgChangeWave1D);
@@ -574,6 +578,12 @@ TEST_F(WavesTest, AStoppedExchangeGivesNoAddressAndKeepsAnErrorCode) {
   int32_t dims[3] = {4, 4, 0};
   EXPECT_EQ(MakeWaveMD(&made, "made", nullptr, dims, kWaveTypeUInt8, 1), kExchangeStopped);
   EXPECT_EQ(made, nullptr);
+  // The header values asked of the host: no answer, so no value a host could have given.
+  for (int32_t (*accessor)(Handle) :
+       {WaveType, WavePointCount, WaveHeaderValue93, WaveHeaderValue94, WaveHeaderValue95}) {
+    StopNextExchange(linked_->record());
+    EXPECT_EQ(accessor(own), kExchangeStoppedValue);
+  }
   EXPECT_TRUE(Messages().empty()) << "nothing reached the host, no made-up handle among it";
   quorsim::WaveView view;
   ASSERT_TRUE(host().FindWave("signal", &view));

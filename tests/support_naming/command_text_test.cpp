@@ -29,6 +29,12 @@ class CommandTextTest : public SupportHostTest {
     return v;
   }
   bool Exists(const std::string& name) { return quorsim::FindVariable(host(), nullptr, name, nullptr); }
+  // Cuts the record below the size an exchange of `items` items needs and makes the next two
+  // resizes fail: the next such exchange stops without reaching the host.
+  static void StopNextExchange(int items) {
+    SetHandleSize(reinterpret_cast<Handle>(gIORecHandle), static_cast<int32_t>(RecordSizeForItems(items)) - 1);
+    quorsim::MemFailSetHandleSize(2);
+  }
   void Answer(int message, HostWord answer) {
     host().SetScriptedAnswer([message, answer](int m, std::span<const HostWord>, HostWord* result) {
       if (m != message) return false;
@@ -86,6 +92,10 @@ TEST_F(CommandTextTest, OtherSettingFailuresAreNotReportedAndCreateNothing) {
   const double value = 1;
   EXPECT_EQ(SetNumericVariable("gain", &value, 0), 0);
   EXPECT_EQ(Messages(), std::vector<int>{kMsgSetNumericVariable});
+  Clear();
+  StopNextExchange(3);
+  EXPECT_EQ(SetNumericVariable("gain", &value, 0), kExchangeStopped) << "a request never sent is no success";
+  EXPECT_TRUE(Messages().empty());
   EXPECT_FALSE(Exists("gain"));
 }
 
@@ -106,6 +116,15 @@ TEST_F(CommandTextTest, FailedCreationIsReturnedAndTheSecondSetIsNotExamined) {
   EXPECT_EQ(SetNumericVariable("gain", &value, 0), 0);
   EXPECT_EQ(host().Exchanges().back().result, 99);
   EXPECT_EQ(Variable("gain").real, 0) << "created, but the second set failed";
+
+  // The second setting request cannot be sent at all: nothing was set.
+  Start(602);
+  host().SetScriptedAnswer([](int m, std::span<const HostWord>, HostWord*) {
+    if (m == kMsgCreateVariable) StopNextExchange(3);
+    return false;
+  });
+  EXPECT_EQ(SetNumericVariable("gain", &value, 0), kExchangeStopped);
+  EXPECT_EQ(Messages(), (std::vector<int>{kMsgSetNumericVariable, kMsgCreateVariable}));
 }
 
 TEST_F(CommandTextTest, IntegerAndComplexSetters) {
@@ -152,6 +171,11 @@ TEST_F(CommandTextTest, StringVariableIsCreatedOnAnyFailureAndTheSecondResultRet
   });
   EXPECT_EQ(SetStringVariable("title", "x", 0), 6);
   EXPECT_EQ(Messages(), (std::vector<int>{kMsgSetStringVariable, kMsgCreateVariable, kMsgSetStringVariable}));
+  // A first request that never reached the host is no failure to create on.
+  Clear();
+  StopNextExchange(2);
+  EXPECT_EQ(SetStringVariable("fresh", "x", 0), kExchangeStopped);
+  EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(CommandTextTest, StringVariableWhoseCreationFails) {
@@ -179,6 +203,10 @@ TEST_F(CommandTextTest, AtCommandEndOnBothSidesOf400) {
       EXPECT_EQ(Messages(), std::vector<int>{version >= 400 ? kMsgAtStatementEnd : kMsgPeekCommandChar});
       EXPECT_EQ(Unread(), text) << "nothing consumed";
     }
+    Clear();
+    StopNextExchange(0);
+    EXPECT_EQ(AtCommandEnd(), kExchangeStoppedValue) << version << ": the host was not asked";
+    EXPECT_TRUE(Messages().empty());
   }
 }
 
@@ -247,6 +275,10 @@ TEST_F(CommandTextTest, ReadFlagValueSetsAndClears) {
   int32_t word = 0x04;
   EXPECT_EQ(ReadFlagValue(0x04, &word), 0);
   EXPECT_EQ(Messages(), (std::vector<int>{kMsgPeekCommandChar, kMsgSkipCommandChar, kMsgReadCommandNumber}));
+  Text("=0");
+  StopNextExchange(0);
+  EXPECT_EQ(ReadFlagValue(0x04, &word), kExchangeStopped) << "the command text was not read";
+  EXPECT_EQ(Unread(), "=0");
 }
 
 TEST_F(CommandTextTest, ReadTextLastChar) {
@@ -283,12 +315,12 @@ TEST_F(CommandTextTest, ReadTextLastCharReadsNothingBeyondTheBuffer) {
   Answer(kMsgReadCommandText, 1);
   EXPECT_EQ(ReadTextLastChar(buffer), 'm');
 
-  // A stopped exchange answers 1 without the host having written anything: that is no count.
+  // A stopped exchange answers 1 without the host having written anything: that is no count,
+  // and no character either.
   host().SetScriptedAnswer({});
   Clear();
-  SetHandleSize(reinterpret_cast<Handle>(gIORecHandle), static_cast<int32_t>(kRecordHeaderSize));
-  quorsim::MemFailSetHandleSize(2);
-  EXPECT_EQ(ReadTextLastChar(buffer), kExchangeStopped);
+  StopNextExchange(1);
+  EXPECT_EQ(ReadTextLastChar(buffer), kExchangeStoppedValue);
   quorsim::MemResetFaults();
   EXPECT_TRUE(Messages().empty());
 }
@@ -364,6 +396,15 @@ TEST_F(CommandTextTest, ReadNameForQuery59) {
   Clear();
   EXPECT_EQ(ReadNameForQuery59(name), kErrExpectedQueryName);
   EXPECT_EQ(Messages(), std::vector<int>{kMsgReadCommandName});
+  // The name is read, but the query about it cannot be sent.
+  Text("title");
+  Clear();
+  host().SetScriptedAnswer([](int m, std::span<const HostWord>, HostWord*) {
+    if (m == kMsgReadCommandName) StopNextExchange(1);
+    return false;
+  });
+  EXPECT_EQ(ReadNameForQuery59(name), kErrExpectedQueryName);
+  EXPECT_EQ(Messages(), std::vector<int>{kMsgReadCommandName});
 }
 
 TEST_F(CommandTextTest, SendBlankRequestOnBothSidesOf200) {
@@ -381,6 +422,8 @@ TEST_F(CommandTextTest, SendBlankRequestOnBothSidesOf200) {
   EXPECT_EQ(quorsim::OutputLines(host()), std::vector<std::string>{""});
   Answer(kMsgBlankRequest71, 31);
   EXPECT_EQ(SendBlankRequest(), 0) << "the result is 0 whatever the host says";
+  StopNextExchange(0);
+  EXPECT_EQ(SendBlankRequest(), kExchangeStopped) << "but a request never sent is no success";
 }
 
 }  // namespace

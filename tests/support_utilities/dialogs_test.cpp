@@ -349,9 +349,9 @@ TEST_F(DialogTest, IntegersAreScannedFromTheStartOfTheText) {
       {"12abc", 0, 12},          {"", 1, 0},           {"   -7", 0, -7},       {"\t\n+5", 0, 5},
       {"abc", 1, 0},             {"-", 1, 0},          {"+ 3", 1, 0},         {"0x1A", 0, 0},
       {"007", 0, 7},             {"2147483647", 0, INT32_MAX},                {"-2147483648", 0, INT32_MIN},
-      // Beyond 32 bits the low-order 32 bits of the number written are kept.
-      {"2147483648", 0, INT32_MIN}, {"-2147483649", 0, INT32_MAX},             {"4294967296", 0, 0},
-      {"99999999999999999999", 0, 1661992959},
+      // A number beyond the 32-bit range is refused, not wrapped.
+      {"2147483648", 1, 0},      {"-2147483649", 1, 0},                       {"4294967296", 1, 0},
+      {"99999999999", 1, 0},     {"99999999999999999999", 1, 0},              {"-0000000000002147483648x", 0, INT32_MIN},
   };
   for (const Case& c : cases) {
     SetItemText(dialog_, kEdit, c.text);

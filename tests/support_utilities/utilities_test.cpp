@@ -37,6 +37,11 @@ TEST_F(PollUserAbortTest, LooksAtMostOncePerSixTicks) {
   SetTicks(106);
   EXPECT_EQ(PollUserAbort(0), -1) << "6 ticks later it looks again";
   EXPECT_EQ(lastAbortPollTick, 106u);
+  // Elapsed ticks count across the counter's wrap: 19 ticks after a look at 0xFFFFFFF0.
+  lastAbortPollTick = 0xFFFFFFF0u;
+  SetTicks(3);
+  EXPECT_EQ(PollUserAbort(0), -1) << "19 ticks later, across the wrap, it looks again";
+  EXPECT_EQ(lastAbortPollTick, 3u);
 }
 
 TEST_F(PollUserAbortTest, AThrottledPollLeavesTheKeyboardAlone) {
@@ -81,6 +86,12 @@ TEST_F(PollUserAbortTest, APassedDeadlineWinsOverTheKeyboard) {
   EXPECT_EQ(PollUserAbort(2000), 0);
   SetTicks(1024);
   EXPECT_EQ(PollUserAbort(1), 1);
+  // The deadline is reached when tick - deadline, modulo 2^32, is above 0 as a signed number:
+  // one just short of 2^31 ticks ahead has not passed, whatever the signs of the two values.
+  SetTicks(1030);
+  EXPECT_EQ(PollUserAbort(1030u + 0x7FFFFFF0u), 0);
+  SetTicks(1036);
+  EXPECT_EQ(PollUserAbort(0xFFFFFFF0u), 1) << "20 ticks before 0 is past, across the wrap";
 }
 
 // ---------------------------------------------------------------- signals
@@ -102,6 +113,11 @@ TEST_F(SignalTest, PaceHostSignalSendsCodeFiveWhenMoreThanSixTicksPassed) {
   SetTicks(14);
   PaceHostSignal();
   EXPECT_EQ(quorsim::HostSignals(host()), (std::vector<int32_t>{kPacedSignalCode, kPacedSignalCode}));
+  // Elapsed ticks count across the counter's wrap: 19 ticks after a signal at 0xFFFFFFF0.
+  lastSignalTick = 0xFFFFFFF0u;
+  SetTicks(3);
+  PaceHostSignal();
+  EXPECT_EQ(quorsim::HostSignals(host()).size(), 3u);
 }
 
 TEST_F(SignalTest, PaceHostSignalKeepsTheTickReadAfterTheHostAnswered) {
