@@ -121,6 +121,10 @@ HostWord CallHostChecked3(int32_t code, bool* stopped, HostWord a1, HostWord a2,
   return ExchangeWithItems(code, stopped, a1, a2, a3);
 }
 
+HostWord CallHostChecked4(int32_t code, bool* stopped, HostWord a1, HostWord a2, HostWord a3, HostWord a4) {
+  return ExchangeWithItems(code, stopped, a1, a2, a3, a4);
+}
+
 HostWord CallHostForAddress1(int32_t code, HostWord a1) {
   bool stopped = false;
   const HostWord answer = ExchangeWithItems(code, &stopped, a1);

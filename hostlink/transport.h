@@ -48,6 +48,7 @@ HostWord CallHostChecked0(int32_t code, bool* stopped);
 HostWord CallHostChecked1(int32_t code, bool* stopped, HostWord a1);
 HostWord CallHostChecked2(int32_t code, bool* stopped, HostWord a1, HostWord a2);
 HostWord CallHostChecked3(int32_t code, bool* stopped, HostWord a1, HostWord a2, HostWord a3);
+HostWord CallHostChecked4(int32_t code, bool* stopped, HostWord a1, HostWord a2, HostWord a3, HostWord a4);
 
 // What a routine that answers a value rather than a code gives when its exchange stopped:
 // the most negative 32-bit number, which is no type code, point count, 16-bit header value,

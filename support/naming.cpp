@@ -59,6 +59,18 @@ void NumberedName(const char* base, int32_t* suffixCounter, char (&name)[kObject
   *suffixCounter = static_cast<int32_t>(static_cast<uint32_t>(*suffixCounter) + 1u);
 }
 
+// The lookup and the conflict question, with *stopped telling that the host was not asked: a
+// stopped exchange is neither "no such object" nor "in conflict".
+int32_t LookUpFolderObjectChecked(Handle folder, const char* name, int32_t* objectType, void** dataPointer,
+                                  bool* stopped) {
+  return HostCode(CallHostChecked4(kMsgLookUpFolderObject, stopped, AsItem(folder), AsItem(name), AsItem(objectType),
+                                   AsItem(dataPointer)));
+}
+
+int32_t AskHostNameConflictChecked(Handle folder, int32_t objectType, const char* name, bool* stopped) {
+  return HostCode(CallHostChecked3(kMsgNameConflict, stopped, AsItem(folder), objectType, AsItem(name)));
+}
+
 bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsAsciiDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
@@ -86,7 +98,8 @@ int32_t AskHostForFreeName(const char* baseName, char* nameOut, int32_t* suffixC
 }
 
 int32_t AskHostNameConflict(Handle folder, int32_t objectType, const char* name) {
-  return HostCode(CallHost3(kMsgNameConflict, AsItem(folder), objectType, AsItem(name)));
+  bool stopped = false;
+  return AskHostNameConflictChecked(folder, objectType, name, &stopped);
 }
 
 int32_t AskHostToLegalizeName(int32_t liberal, char* name, int32_t maxLength) {
@@ -95,8 +108,8 @@ int32_t AskHostToLegalizeName(int32_t liberal, char* name, int32_t maxLength) {
 }
 
 int32_t LookUpFolderObject(Handle folder, const char* name, int32_t* objectType, void** dataPointer) {
-  return HostCode(CallHost4(kMsgLookUpFolderObject, AsItem(folder), AsItem(name), AsItem(objectType),
-                            AsItem(dataPointer)));
+  bool stopped = false;
+  return LookUpFolderObjectChecked(folder, name, objectType, dataPointer, &stopped);
 }
 
 int32_t FormatNameForCommand(char* name) {
@@ -139,19 +152,22 @@ int32_t CreateValidDataObjectName(Handle folder, const char* inName, char* outNa
   int32_t result = AskHostToLegalizeName(liberal, name, kMaxObjectNameLength);
   bool noticeArmed = false;
   if (result == 0) {
+    bool stopped = false;
     bool conflict = false;
     int32_t existingType = 0;
-    if (LookUpFolderObject(folder, name, &existingType, nullptr) == 0) {
+    if (LookUpFolderObjectChecked(folder, name, &existingType, nullptr, &stopped) == 0) {
       if (allowOverwrite && existingType == objectType) {
         *doOverwrite = 1;
       } else {
         conflict = true;
       }
-    } else {
-      conflict = AskHostNameConflict(folder, objectType, name) != 0;
+    } else if (!stopped) {
+      conflict = AskHostNameConflictChecked(folder, objectType, name, &stopped) != 0;
     }
 
-    if (conflict) {
+    if (stopped) {
+      result = kExchangeStopped;  // the name was not judged: neither taken nor renamed
+    } else if (conflict) {
       char scratch[kNoticeBufferSize];
       CopyCut(scratch, name, kMaxObjectNameLength);
       result = AskHostForFreeName(scratch, name, suffixCounter);

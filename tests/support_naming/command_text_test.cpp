@@ -29,12 +29,6 @@ class CommandTextTest : public SupportHostTest {
     return v;
   }
   bool Exists(const std::string& name) { return quorsim::FindVariable(host(), nullptr, name, nullptr); }
-  // Cuts the record below the size an exchange of `items` items needs and makes the next two
-  // resizes fail: the next such exchange stops without reaching the host.
-  static void StopNextExchange(int items) {
-    SetHandleSize(reinterpret_cast<Handle>(gIORecHandle), static_cast<int32_t>(RecordSizeForItems(items)) - 1);
-    quorsim::MemFailSetHandleSize(2);
-  }
   void Answer(int message, HostWord answer) {
     host().SetScriptedAnswer([message, answer](int m, std::span<const HostWord>, HostWord* result) {
       if (m != message) return false;

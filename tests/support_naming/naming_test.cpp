@@ -77,6 +77,17 @@ TEST_F(NamingTest, SameTypeWithOverwriteKeepsTheNameAndSetsOverwrite) {
   EXPECT_EQ(Messages(), (std::vector<int>{kMsgLegalizeName, kMsgLookUpFolderObject}))
       << "no conflict question, no rename, no notice";
   EXPECT_TRUE(quorsim::Notices(host()).empty());
+
+  // The lookup cannot be sent: that is no "not there" to go on from, and no rename.
+  Clear();
+  host().SetScriptedAnswer([](int m, std::span<const HostWord>, HostWord*) {
+    if (m == kMsgLegalizeName) StopNextExchange(4);
+    return false;
+  });
+  EXPECT_EQ(Create(nullptr, "img", kObjectTypeWave, 0, 1, 0, 1), kExchangeStopped);
+  EXPECT_EQ(outName_, Untouched());
+  EXPECT_EQ(Messages(), std::vector<int>{kMsgLegalizeName});
+  EXPECT_TRUE(quorsim::Notices(host()).empty());
 }
 
 TEST_F(NamingTest, SameTypeWithoutOverwriteIsAConflict) {

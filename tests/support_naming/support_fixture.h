@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "hostlink/host_exports.h"
+#include "hostlink/transport.h"
 #include "support_naming/support_host.h"
 
 namespace namingtest {
@@ -23,6 +25,12 @@ class SupportHostTest : public ::testing::Test {
   quorsim::Host& host() { return linked_->host(); }
   std::vector<int> Messages() const { return linked_->Messages(); }
   void Clear() { host().ClearExchanges(); }
+  // Cuts the record below the size an exchange of `items` items needs and makes the next two
+  // resizes fail: the next such exchange stops without reaching the host.
+  static void StopNextExchange(int items) {
+    SetHandleSize(reinterpret_cast<Handle>(gIORecHandle), static_cast<int32_t>(RecordSizeForItems(items)) - 1);
+    quorsim::MemFailSetHandleSize(2);
+  }
 
   std::unique_ptr<SupportHost> linked_;
 
