@@ -54,6 +54,7 @@ HostWord CallHostChecked4(int32_t code, bool* stopped, HostWord a1, HostWord a2,
 // the most negative 32-bit number, which is no type code, point count, 16-bit header value,
 // character or yes/no answer. (Only the 32-bit message-93 header value could hold it.)
 inline constexpr int32_t kExchangeStoppedValue = INT32_MIN;
+
 // For messages whose answer is an address or a handle: the host's answer, or null when the
 // exchange stopped (kExchangeStopped is a code, never an address).
 HostWord CallHostForAddress1(int32_t code, HostWord a1);

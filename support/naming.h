@@ -65,7 +65,8 @@ int32_t PostNotice(const char* text);
 // number when it clashes; with printNotice a rename is posted as a notice. With allowOverwrite
 // an object of the same type and name is no clash: *doOverwrite becomes 1. *nameChanged tells
 // whether the final name differs from inName. outName (32 bytes) receives the final name and
-// is untouched on any error. The caller's current data folder is the same afterwards.
+// is untouched on any error; a lookup or clash question that could not be sent to the host is
+// one (kExchangeStopped). The caller's current data folder is the same afterwards.
 // suffixCounter must point to a counter when inNameIsBase is set or a clash may occur.
 int32_t CreateValidDataObjectName(Handle folder, const char* inName, char* outName, int32_t* suffixCounter,
                                   int32_t objectType, int32_t liberal, int32_t allowOverwrite,
