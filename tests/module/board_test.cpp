@@ -35,7 +35,7 @@ TEST(TruncateToInt32, TruncatesTowardZeroAndSaturatesWhatDoesNotFit) {
   EXPECT_EQ(TruncateToInt32(kNaN), 0);
 }
 
-class BoardTest : public CameraTest {
+class BoardTest : public SteppingClockCameraTest {
  protected:
   ResultOnlyParams Fresh() { return {UnwrittenResult()}; }
 };

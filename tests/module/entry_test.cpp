@@ -15,16 +15,16 @@ namespace {
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
-class EntryTest : public CameraTest {
+class EntryTest : public SteppingClockCameraTest {
  protected:
   void SetUp() override {
-    CameraTest::SetUp();
+    SteppingClockCameraTest::SetUp();
     camera_status = 5;
     linked_ = std::make_unique<LinkedHost>(Options(602, 200, true));
   }
   void TearDown() override {
     linked_.reset();
-    CameraTest::TearDown();
+    SteppingClockCameraTest::TearDown();
   }
   HostWord Send(int message, std::vector<HostWord> items) { return linked_->host().SendToModule(message, items); }
   std::unique_ptr<LinkedHost> linked_;

@@ -53,15 +53,15 @@ TEST(PictureTimeout, SumsThatAreNotNumbersOrDoNotFitAreBounded) {
   EXPECT_EQ(PictureTimeoutMilliseconds(2147483648.0, 0), 2147503);
 }
 
-class GrabTest : public CameraTest {
+class GrabTest : public SteppingClockCameraTest {
  protected:
   void SetUp() override {
-    CameraTest::SetUp();
+    SteppingClockCameraTest::SetUp();
     OpenBoard();
   }
   void TearDown() override {
     std::free(pixels_);
-    CameraTest::TearDown();
+    SteppingClockCameraTest::TearDown();
   }
   // Grabs with the 12-bit cycle; returns what it printed.
   std::string Grab() {

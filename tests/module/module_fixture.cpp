@@ -1,15 +1,12 @@
-// LinkedHost and the camera fixture of the module's unit tests.
+// The record reader, the exchange and wave-block helpers and the camera fixture of the module's
+// unit tests.
 #include "module_fixture.h"
 
-#include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "camera/driver.h"
 #include "hostdata/waves.h"
 #include "hostlink/host_exports.h"
-#include "shell/entry.h"
-#include "sim/host/host_internal.h"
 #include "win32sim_control.h"
 
 namespace moduletest {
@@ -23,30 +20,6 @@ RecordFields ReadRecord(IORecHandle record) {
   f.itemCount = r->itemCount;
   for (int i = 0; i < kRecordMaxItems && RecordSizeForItems(i + 1) <= bytes; ++i) f.items[i] = r->items[i];
   return f;
-}
-
-quorsim::HostOptions Options(int version, int32_t recordSize, bool scramble) {
-  quorsim::HostOptions options;
-  options.version = version;
-  options.recordSize = recordSize;
-  options.scramble = scramble;
-  return options;
-}
-
-LinkedHost::LinkedHost(const quorsim::HostOptions& options) : host_(std::make_unique<quorsim::Host>(options)) {
-  Handle h = NewHandle(0);
-  SetHandleSize(h, options.recordSize);
-  std::memset(*h, 0, static_cast<size_t>(options.recordSize));
-  record_ = reinterpret_cast<IORecHandle>(h);
-  quorsim::InstallHostCallback(record_);
-  host_->InternalState().record = record_;
-  ModuleMain(record_);
-}
-
-LinkedHost::~LinkedHost() {
-  host_->InternalState().record = nullptr;
-  DisposeHandle(reinterpret_cast<Handle>(record_));
-  host_.reset();
 }
 
 Handle ShortWaveBlock(int layout, size_t bytes, char fill) {
@@ -65,29 +38,23 @@ void StopNextExchange(IORecHandle record) {
   quorsim::MemFailSetHandleSize(2);
 }
 
-std::vector<int> LinkedHost::Messages() const {
-  std::vector<int> messages;
-  for (const quorsim::Exchange& e : host_->Exchanges()) messages.push_back(e.message);
-  return messages;
-}
-
-void CameraTest::SetUp() {
+void SteppingClockCameraTest::SetUp() {
   SimCamReset();
   Win32SimUseManualClock(1000, 1);
 }
 
-void CameraTest::TearDown() {
+void SteppingClockCameraTest::TearDown() {
   Win32SimUseRealClock();
   SimCamReset();
 }
 
-void CameraTest::OpenBoard() {
+void SteppingClockCameraTest::OpenBoard() {
   PREPARE_BOARD(0);
   INIT_BOARD(kBoardOpen);
   SimCamClearCalls();
 }
 
-void CameraTest::SetExposureMilliseconds(int32_t milliseconds) {
+void SteppingClockCameraTest::SetExposureMilliseconds(int32_t milliseconds) {
   int32_t mode, trig, roix1, roix2, roiy1, roiy2, hbin, vbin;
   char text[kSettingsTextSize];
   READ_SETTINGS(&mode, &trig, &roix1, &roix2, &roiy1, &roiy2, &hbin, &vbin, text, kSettingsTextSize);
@@ -96,7 +63,7 @@ void CameraTest::SetExposureMilliseconds(int32_t milliseconds) {
   SimCamClearCalls();
 }
 
-std::vector<int> CameraTest::Ordinals(std::initializer_list<CamEntry> entries) {
+std::vector<int> SteppingClockCameraTest::Ordinals(std::initializer_list<CamEntry> entries) {
   std::vector<int> ordinals;
   for (CamEntry e : entries) ordinals.push_back(static_cast<int>(e));
   return ordinals;

@@ -33,16 +33,16 @@ struct Outcome {
   bool resultWritten() const { return !IsUnwrittenResult(result); }
 };
 
-class PictureTest : public CameraTest {
+class PictureTest : public SteppingClockCameraTest {
  protected:
   void SetUp() override {
-    CameraTest::SetUp();
+    SteppingClockCameraTest::SetUp();
     Start(602, 200);
   }
   void TearDown() override {
     quorsim::MemResetFaults();
     linked_.reset();
-    CameraTest::TearDown();
+    SteppingClockCameraTest::TearDown();
   }
   void Start(int version, int32_t recordSize) {
     linked_.reset();

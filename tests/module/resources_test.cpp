@@ -1,69 +1,29 @@
-// The compiled resources as the host reads them: the three declaration resources byte for
-// byte, the version block and the manifest, all under U.S. English.
+// The compiled resources as the host reads them (through the stand-ins' resource reader): the
+// three declaration resources byte for byte, the version block and the manifest, all under
+// U.S. English.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/host/quorsim.h"
+#include "sim/resource_reader/resource_reader.h"
 
 namespace {
 
-struct ResourceEntry {
-  std::string typeName;  // empty for a numbered type
-  int typeId = -1;
-  std::string name;      // empty for a numbered name
-  int id = -1;
-  uint16_t language = 0;
-  std::vector<uint8_t> data;
-};
+using resourcereader::Resource;
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
-uint16_t U16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 
-// A type or name field of a resource header: 0xFFFF and a number, or a 0-terminated UTF-16 name.
-size_t ReadIdentifier(const std::vector<uint8_t>& b, size_t at, std::string* name, int* id) {
-  if (U16(b, at) == 0xFFFF) {
-    *id = U16(b, at + 2);
-    return at + 4;
-  }
-  while (U16(b, at) != 0) {
-    name->push_back(static_cast<char>(U16(b, at)));
-    at += 2;
-  }
-  return at + 2;
-}
-
-std::vector<ResourceEntry> ReadResFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::vector<uint8_t> b((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  std::vector<ResourceEntry> entries;
-  size_t at = 0;
-  while (at + 32 <= b.size()) {
-    const uint32_t dataSize = U32(b, at);
-    const uint32_t headerSize = U32(b, at + 4);
-    ResourceEntry e;
-    size_t p = ReadIdentifier(b, at + 8, &e.typeName, &e.typeId);
-    p = ReadIdentifier(b, p, &e.name, &e.id);
-    p = (p + 3) & ~size_t{3};
-    e.language = U16(b, p + 6);
-    if (at + headerSize + dataSize > b.size()) break;
-    e.data.assign(b.begin() + static_cast<long>(at + headerSize), b.begin() + static_cast<long>(at + headerSize + dataSize));
-    if (!(dataSize == 0 && e.typeId == 0)) entries.push_back(std::move(e));  // skip the empty first entry
-    at = (at + headerSize + dataSize + 3) & ~size_t{3};
-  }
-  return entries;
-}
-
-std::optional<ResourceEntry> Find(const std::vector<ResourceEntry>& all, const std::string& typeName, int typeId, int id) {
-  for (const ResourceEntry& e : all)
-    if (e.typeName == typeName && e.typeId == typeId && e.id == id) return e;
+// The bytes of the resource of this type (a name or a number) and numeric name.
+template <typename Type>
+std::optional<std::vector<uint8_t>> Find(const std::vector<Resource>& all, Type type, uint16_t id) {
+  for (const Resource& e : all)
+    if (e.type.Is(type) && e.name.Is(id)) return std::vector<uint8_t>(e.data.begin(), e.data.end());
   return std::nullopt;
 }
 
@@ -96,14 +56,17 @@ const std::vector<Declaration>& Declarations() {
 class ResourcesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    entries_ = ReadResFile(OMBREL_RES_FILE);
-    ASSERT_FALSE(entries_.empty()) << "cannot read " << OMBREL_RES_FILE;
+    std::string error;
+    ASSERT_TRUE(resourcereader::ReadWholeFile(OMBREL_RES_FILE, &file_, &error)) << error;
+    ASSERT_TRUE(resourcereader::ReadResources(file_, &entries_, &error)) << error;
+    ASSERT_FALSE(entries_.empty());
   }
-  std::vector<ResourceEntry> entries_;
+  std::vector<uint8_t> file_;
+  std::vector<Resource> entries_;
 };
 
 TEST_F(ResourcesTest, FunctionDeclarationsAreExactlyTheEightEntriesWithoutPadding) {
-  std::optional<ResourceEntry> zemf = Find(entries_, "ZEMF", -1, 1100);
+  const auto zemf = Find(entries_, "ZEMF", 1100);
   ASSERT_TRUE(zemf);
   std::vector<uint8_t> expected;
   for (const Declaration& d : Declarations()) {
@@ -115,22 +78,22 @@ TEST_F(ResourcesTest, FunctionDeclarationsAreExactlyTheEightEntriesWithoutPaddin
     PutWord(&expected, 0);
   }
   ASSERT_EQ(expected.size(), 172u);
-  EXPECT_EQ(zemf->data, expected);
+  EXPECT_EQ(*zemf, expected);
   // The first declaration as the host reads it: the name, its 0 byte, then 00 21 04 00 00 00.
   const uint8_t first[] = {'Q', 'V', '_', 'I', 'n', 'i', 't', 'C', 'a', 'm', 0, 0x00, 0x21, 0x04, 0x00, 0x00, 0x00};
-  ASSERT_GE(zemf->data.size(), sizeof first);
-  EXPECT_EQ(0, std::memcmp(zemf->data.data(), first, sizeof first));
+  ASSERT_GE(zemf->size(), sizeof first);
+  EXPECT_EQ(0, std::memcmp(zemf->data(), first, sizeof first));
 }
 
 TEST_F(ResourcesTest, InformationRecordAndStringListHoldTheirFixedBytes) {
-  std::optional<ResourceEntry> zemi = Find(entries_, "ZEMI", -1, 1100);
+  const auto zemi = Find(entries_, "ZEMI", 1100);
   ASSERT_TRUE(zemi);
-  EXPECT_EQ(zemi->data, (std::vector<uint8_t>{0x04, 0, 0, 0, 0, 0, 0, 0, 0xF4, 0x01}));
+  EXPECT_EQ(*zemi, (std::vector<uint8_t>{0x04, 0, 0, 0, 0, 0, 0, 0, 0xF4, 0x01}));
 
-  std::optional<ResourceEntry> strings = Find(entries_, "STR#", -1, 1101);
+  const auto strings = Find(entries_, "STR#", 1101);
   ASSERT_TRUE(strings);
   const std::string expected("-1\0---\0Ombrel\0\0", 15);
-  EXPECT_EQ(std::string(strings->data.begin(), strings->data.end()), expected);
+  EXPECT_EQ(std::string(strings->begin(), strings->end()), expected);
 }
 
 TEST_F(ResourcesTest, TheHostsParserReadsTheSameDeclarations) {
@@ -150,7 +113,7 @@ TEST_F(ResourcesTest, TheHostsParserReadsTheSameDeclarations) {
 }
 
 TEST_F(ResourcesTest, EveryResourceIsUnderUsEnglish) {
-  for (const ResourceEntry& e : entries_) EXPECT_EQ(e.language, 0x0409) << e.typeName << e.typeId << " " << e.id;
+  for (const Resource& e : entries_) EXPECT_EQ(e.language, 0x0409) << e.type.name << e.type.id << " " << e.name.id;
 }
 
 // A UTF-16LE text as it appears inside the version block.
@@ -165,9 +128,9 @@ bool Contains(const std::vector<uint8_t>& haystack, const std::vector<uint8_t>& 
 }
 
 TEST_F(ResourcesTest, VersionBlockDescribesADebugDllOfVersion1020) {
-  std::optional<ResourceEntry> version = Find(entries_, "", 16, 1);
+  const auto version = Find(entries_, 16, 1);
   ASSERT_TRUE(version);
-  const std::vector<uint8_t>& b = version->data;
+  const std::vector<uint8_t>& b = *version;
   const std::vector<uint8_t> signature = {0xBD, 0x04, 0xEF, 0xFE};
   auto at = std::search(b.begin(), b.end(), signature.begin(), signature.end());
   ASSERT_NE(at, b.end());
@@ -190,9 +153,9 @@ TEST_F(ResourcesTest, VersionBlockDescribesADebugDllOfVersion1020) {
 }
 
 TEST_F(ResourcesTest, ManifestAsksToRunAsTheInvoker) {
-  std::optional<ResourceEntry> manifest = Find(entries_, "", 24, 2);
+  const auto manifest = Find(entries_, 24, 2);
   ASSERT_TRUE(manifest);
-  const std::string text(manifest->data.begin(), manifest->data.end());
+  const std::string text(manifest->begin(), manifest->end());
   EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF") << "UTF-8 with a byte-order mark";
   EXPECT_NE(text.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
 }

@@ -9,7 +9,7 @@
 
 namespace {
 
-using BenchControls = CameraTest;
+using BenchControls = HeldClockCameraTest;
 
 TEST_F(BenchControls, EachSeedHasItsOwnReproducibleNoiseAndSeedZeroIsTheDefault) {
   Open();

@@ -1,5 +1,5 @@
-// Shared set-up of the simulated driver tests: a fresh camera on a manual tick clock, and the
-// few driver sequences most tests start from.
+// Shared set-up of the simulated driver tests: a fresh camera on a manual tick clock that holds
+// still until a test moves it, and the few driver sequences most tests start from.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include "senntcam_control.h"
 #include "win32sim_control.h"
 
-class CameraTest : public ::testing::Test {
+class HeldClockCameraTest : public ::testing::Test {
  protected:
   static constexpr uint32_t kStartTicks = 10000;
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-using Faults = CameraTest;
+using Faults = HeldClockCameraTest;
 
 TEST_F(Faults, FailingEntriesAnswerTheStatusAndChangeNothing) {
   SimCamFailEntry(CamEntry::InitBoard, -3);

@@ -7,7 +7,7 @@
 
 namespace {
 
-using Picture = CameraTest;
+using Picture = HeldClockCameraTest;
 
 TEST_F(Picture, ExposureAndDelayRunOnTheTickClock) {
   Open();

@@ -4,7 +4,7 @@
 
 namespace {
 
-using Record = CameraTest;
+using Record = HeldClockCameraTest;
 
 TEST_F(Record, OpenGrabAndReleaseAreRecordedInOrderWithTheirArguments) {
   Open();

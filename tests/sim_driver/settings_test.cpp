@@ -8,7 +8,7 @@
 
 namespace {
 
-using Settings = CameraTest;
+using Settings = HeldClockCameraTest;
 
 struct ReadBack {
   int32_t v[8];

@@ -13,13 +13,13 @@
 #include "hostdata/waves.h"
 #include "hostlink/host_exports.h"
 #include "hostlink/transport.h"
+#include "linked_host/linked_host_fixture.h"
 #include "support/command_text.h"
-#include "support_naming/support_fixture.h"
 
 namespace namingtest {
 namespace {
 
-class CommandTextTest : public SupportHostTest {
+class CommandTextTest : public testhost::LinkedHostTest {
  protected:
   void Text(const std::string& text) { quorsim::SetCommandText(host(), text); }
   std::string Unread() { return quorsim::UnreadCommandText(host()); }

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "hostlink/transport.h"
+#include "linked_host/linked_host.h"
 #include "sim/host/quorsim.h"
 #include "support/naming.h"
-#include "support_naming/support_host.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input in{data, size};
   const uint8_t control = in.Byte();
   const uint8_t flags = in.Byte();
-  namingtest::SupportHost linked(kVersions[control % std::size(kVersions)]);
+  testhost::LinkedHost linked(testhost::Options(kVersions[control % std::size(kVersions)], 200, false));
   quorsim::Host& host = linked.host();
   const int32_t objectType = kTypes[(control / 8) % std::size(kTypes)];
   int32_t counter = in.Word();

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "hostlink/transport.h"
+#include "linked_host/linked_host.h"
 #include "sim/host/quorsim.h"
 #include "support/naming.h"
-#include "support_naming/support_host.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ struct Outcome {
 
 // root, root:a, root:a:b, root:c; the start folder by index (-1: null) and the current one.
 Outcome ResolveOn(int version, int start, int current, const std::string& path) {
-  namingtest::SupportHost linked(version);
+  testhost::LinkedHost linked(testhost::Options(version, 200, false));
   quorsim::Host& host = linked.host();
   Handle folders[4];
   folders[0] = host.RootDataFolder();

@@ -10,17 +10,17 @@
 
 #include "hostdata/waves.h"
 #include "hostlink/transport.h"
+#include "linked_host/linked_host_fixture.h"
 #include "sim/host/host_internal.h"
 #include "support/command_text.h"
 #include "support/naming.h"
-#include "support_naming/support_fixture.h"
 
 namespace namingtest {
 namespace {
 
-class HostRulesTest : public SupportHostTest {
+class HostRulesTest : public testhost::LinkedHostTest {
  protected:
-  HostRulesTest() : SupportHostTest(false) {}
+  HostRulesTest() : testhost::LinkedHostTest(false) {}
   HostWord Path(Handle start, const std::string& path, Handle* out) {
     *out = reinterpret_cast<Handle>(uintptr_t{0x5A5A5A50});
     return CallHost3(kMsgResolveFolderPath, AsItem(start), AsItem(path.c_str()), AsItem(out));

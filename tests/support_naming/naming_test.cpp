@@ -16,13 +16,13 @@
 #include "hostdata/waves.h"
 #include "hostlink/host_version.h"
 #include "hostlink/transport.h"
+#include "linked_host/linked_host_fixture.h"
 #include "support/naming.h"
-#include "support_naming/support_fixture.h"
 
 namespace namingtest {
 namespace {
 
-class NamingTest : public SupportHostTest {
+class NamingTest : public testhost::LinkedHostTest {
  protected:
   Handle NewWave(const std::string& name) {
     Handle h = host().MakeTestWave(name, 1, kWaveTypeFloat64, {4});

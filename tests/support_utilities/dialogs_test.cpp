@@ -14,7 +14,7 @@
 #include "hostlink/host_exports.h"
 #include "hostlink/transport.h"
 #include "support/dialogs.h"
-#include "utility_host.h"
+#include "utility_fixture.h"
 #include "win32sim_control.h"
 
 // NewHandle as the module sees it in this test program (linked with --wrap=NewHandle): the

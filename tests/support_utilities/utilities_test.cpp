@@ -14,7 +14,7 @@
 #include "hostlink/host_version.h"
 #include "hostlink/transport.h"
 #include "support/utilities.h"
-#include "utility_host.h"
+#include "utility_fixture.h"
 #include "win32sim_control.h"
 
 namespace utilitytest {

@@ -11,7 +11,7 @@
 #include "hostlink/transport.h"
 #include "support/dialogs.h"
 #include "support/utilities.h"
-#include "utility_host.h"
+#include "utility_fixture.h"
 
 namespace utilitytest {
 namespace {

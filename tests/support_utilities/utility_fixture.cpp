@@ -1,17 +1,9 @@
-// UtilityHost and the base fixture of the utility and dialog tests.
-#include "utility_host.h"
+// The base fixture of the utility and dialog tests.
+#include "utility_fixture.h"
 
-#ifndef _WIN32
-#include <dlfcn.h>
-#endif
-
-#include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "hostlink/host_exports.h"
-#include "shell/entry.h"
-#include "sim/host/host_internal.h"
 #include "support/dialogs.h"
 #include "support/utilities.h"
 #include "win32sim_control.h"
@@ -49,47 +41,7 @@ std::string ModuleResourcesPath() {
 
 }  // namespace
 
-UtilityHost::UtilityHost(int version, bool scramble) {
-  quorsim::HostOptions options;
-  options.version = version;
-  options.scramble = scramble;
-  host_ = std::make_unique<quorsim::Host>(options);
-  Handle h = NewHandle(0);
-  SetHandleSize(h, options.recordSize);
-  std::memset(*h, 0, static_cast<size_t>(options.recordSize));
-  record_ = reinterpret_cast<IORecHandle>(h);
-  quorsim::InstallHostCallback(record_);
-  quorsim::Host::State& s = host_->InternalState();
-  s.record = record_;
-  // The host answers GetWinIndString only for a loaded module: the test program itself stands
-  // in as the library, with the declarations of the compiled resources.
-  std::string error;
-  EXPECT_TRUE(quorsim::ReadModuleDeclarations(ModuleResourcesPath(), &s.declarations, &error)) << error;
-#ifdef _WIN32
-  stringsLibrary_ = GetModuleHandleA(nullptr);
-#else
-  stringsLibrary_ = dlopen(nullptr, RTLD_NOW);
-#endif
-  s.library = stringsLibrary_;
-  ModuleMain(record_);
-}
-
-UtilityHost::~UtilityHost() {
-  quorsim::Host::State& s = host_->InternalState();
-  s.library = nullptr;  // not unloaded: the module was never loaded as a library
-#ifndef _WIN32
-  if (stringsLibrary_ != nullptr) dlclose(stringsLibrary_);
-#endif
-  s.record = nullptr;
-  DisposeHandle(reinterpret_cast<Handle>(record_));
-  host_.reset();
-}
-
-std::vector<int> UtilityHost::Messages() const {
-  std::vector<int> messages;
-  for (const quorsim::Exchange& e : host_->Exchanges()) messages.push_back(e.message);
-  return messages;
-}
+UtilityTest::UtilityTest() : LinkedHostTest(true, ModuleResourcesPath()) {}
 
 void UtilityTest::SetUp() {
   Win32SimResetUser32();
@@ -109,8 +61,7 @@ void UtilityTest::TearDown() {
 }
 
 void UtilityTest::Start(int version) {
-  linked_.reset();
-  linked_ = std::make_unique<UtilityHost>(version);
+  LinkedHostTest::Start(version);
   Win32SimDestroyWindow(ClientWindow());
 #ifdef _WIN32
   gClientWindow = Win32SimCreateWindow("QuorClient", kClientWindowRect);
