@@ -15,6 +15,13 @@
 
 namespace testhost {
 
+// Cuts the record below the size an exchange of `items` items needs and makes the next two
+// resizes fail: the next such exchange stops without reaching the host.
+inline void StopNextExchange(int items) {
+  SetHandleSize(reinterpret_cast<Handle>(gIORecHandle), static_cast<int32_t>(RecordSizeForItems(items)) - 1);
+  quorsim::MemFailSetHandleSize(2);
+}
+
 // A LinkedHost of a chosen version (602 unless Start is called again), with the requests the
 // module sent and test waves of any header layout at hand.
 class LinkedHostTest : public ::testing::Test {
@@ -37,12 +44,6 @@ class LinkedHostTest : public ::testing::Test {
   quorsim::Host& host() { return linked_->host(); }
   std::vector<int> Messages() const { return linked_->Messages(); }
   void Clear() { host().ClearExchanges(); }
-  // Cuts the record below the size an exchange of `items` items needs and makes the next two
-  // resizes fail: the next such exchange stops without reaching the host.
-  static void StopNextExchange(int items) {
-    SetHandleSize(reinterpret_cast<Handle>(gIORecHandle), static_cast<int32_t>(RecordSizeForItems(items)) - 1);
-    quorsim::MemFailSetHandleSize(2);
-  }
   const quorsim::Exchange& Last() { return host().Exchanges().back(); }
   Handle Wave(const std::string& name, int layout, int type, std::vector<int32_t> dims) {
     Handle h = host().MakeTestWave(name, layout, type, std::move(dims));

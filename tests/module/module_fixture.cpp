@@ -32,12 +32,6 @@ Handle ShortWaveBlock(int layout, size_t bytes, char fill) {
   return h;
 }
 
-void StopNextExchange(IORecHandle record) {
-  SetHandleSize(reinterpret_cast<Handle>(record), static_cast<int32_t>(kRecordHeaderSize));
-  ASSERT_EQ(MemError(), 0);
-  quorsim::MemFailSetHandleSize(2);
-}
-
 void SteppingClockCameraTest::SetUp() {
   SimCamReset();
   Win32SimUseManualClock(1000, 1);

@@ -31,14 +31,11 @@ RecordFields ReadRecord(IORecHandle record);
 using testhost::LinkedHost;
 using testhost::LinkedHostTest;
 using testhost::Options;
+using testhost::StopNextExchange;
 
 // A block of `bytes` bytes of `fill`, with the layout indicator at byte 26 when it holds one:
 // a wave block shorter than the header it claims, as a faulty host could hand one over.
 Handle ShortWaveBlock(int layout, size_t bytes, char fill = 0);
-
-// Makes the next exchange that carries items stop before the host is called: the record is
-// cut to its bare header and both of its resizes fail.
-void StopNextExchange(IORecHandle record);
 
 // The simulated camera, reset, with a manual clock that steps 1 ms per reading so that every
 // wait ends after a small, exact number of polls.

@@ -238,7 +238,7 @@ TEST_F(PictureTest, WaveHandedBackThatCannotBeFilledIsLeftAlone) {
       host().SetScriptedAnswer([this, handedBack, own](int message, std::span<const HostWord> items, HostWord* result) {
         if (message != kMsgMakeWaveMD) return false;
         *reinterpret_cast<Handle*>(items[0]) = handedBack;
-        if (handedBack == own) StopNextExchange(linked_->record());
+        if (handedBack == own) StopNextExchange(1);
         *result = 0;
         return true;
       });

@@ -561,19 +561,19 @@ TEST_F(WavesTest, AStoppedExchangeGivesNoAddressAndKeepsAnErrorCode) {
   // 1 must not come back as an address or a handle.
   Handle own = Wave("own", 2, kWaveTypeFloat32, {7});
   Handle w = Wave("signal", 1, kWaveTypeFloat64, {4});
-  StopNextExchange(linked_->record());
+  StopNextExchange(1);
   EXPECT_EQ(WaveDataAddress(own), nullptr);
-  StopNextExchange(linked_->record());
+  StopNextExchange(1);
   EXPECT_EQ(FetchWaveByName("signal"), nullptr);
-  StopNextExchange(linked_->record());
+  StopNextExchange(1);
   EXPECT_EQ(FetchWaveInFolder(host().RootDataFolder(), "signal"), nullptr);
-  StopNextExchange(linked_->record());
+  StopNextExchange(1);
   EXPECT_EQ(MarkWaveModifiedByName("signal"), kExchangeStopped) << "a failure, not 'no such wave'";
   // The wrappers that answer an error code keep the transport's nonzero code.
-  StopNextExchange(linked_->record());
+  StopNextExchange(1);
   int32_t numDimensions = 0;
   EXPECT_EQ(WaveDimensions(own, &numDimensions, nullptr), kExchangeStopped);
-  StopNextExchange(linked_->record());
+  StopNextExchange(1);
   Handle made = kGarbageHandle;
   int32_t dims[3] = {4, 4, 0};
   EXPECT_EQ(MakeWaveMD(&made, "made", nullptr, dims, kWaveTypeUInt8, 1), kExchangeStopped);
@@ -581,7 +581,7 @@ TEST_F(WavesTest, AStoppedExchangeGivesNoAddressAndKeepsAnErrorCode) {
   // The header values asked of the host: no answer, so no value a host could have given.
   for (int32_t (*accessor)(Handle) :
        {WaveType, WavePointCount, WaveHeaderValue93, WaveHeaderValue94, WaveHeaderValue95}) {
-    StopNextExchange(linked_->record());
+    StopNextExchange(1);
     EXPECT_EQ(accessor(own), kExchangeStoppedValue);
   }
   EXPECT_TRUE(Messages().empty()) << "nothing reached the host, no made-up handle among it";
@@ -592,7 +592,7 @@ TEST_F(WavesTest, AStoppedExchangeGivesNoAddressAndKeepsAnErrorCode) {
   EXPECT_EQ(FetchWaveByName("signal"), w) << "the next exchange goes through again";
   Start(299);
   host().MakeTestWave("old", 0, kWaveTypeFloat64, {4});
-  StopNextExchange(linked_->record());
+  StopNextExchange(1);
   EXPECT_EQ(FetchWaveInFolder(host().RootDataFolder(), "old"), nullptr) << "older hosts: by name";
   EXPECT_TRUE(Messages().empty());
 }

@@ -19,6 +19,8 @@
 namespace namingtest {
 namespace {
 
+using testhost::StopNextExchange;
+
 class CommandTextTest : public testhost::LinkedHostTest {
  protected:
   void Text(const std::string& text) { quorsim::SetCommandText(host(), text); }

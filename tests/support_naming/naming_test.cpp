@@ -22,6 +22,8 @@
 namespace namingtest {
 namespace {
 
+using testhost::StopNextExchange;
+
 class NamingTest : public testhost::LinkedHostTest {
  protected:
   Handle NewWave(const std::string& name) {
