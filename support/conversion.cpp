@@ -782,7 +782,7 @@ inline bool TruncateFloatsToUInt32(Floats f, Int32s* lanes) {
 // beyond it. Other than 4-byte elements, each half of the group on its own in 128-bit lanes.
 template <typename T>
 inline bool StoreTruncated(unsigned char* p, const GroupDoubles& g) {
-  if constexpr (std::is_same_v<T, uint32_t>) {
+  if constexpr (sizeof(T) == 4) {
     Int32s lanes;
     if (!TruncateToUInt32Lanes(g, &lanes)) return false;
     StoreFromInt32<T>(p, lanes);
@@ -908,23 +908,21 @@ inline Floats Int32ToFloats(Int32s lanes) {
   }
 }
 
-// Doubles into 4-byte unsigned elements: the low 32 bits of the 64-bit truncation, which is
-// the rule for every value, so no group is refused. Into the other integer kinds the 32-bit
+// Doubles into 4-byte elements, signed or not: the low 32 bits of the 64-bit truncation, which
+// is the rule for every value, so no group is refused. Into the 1- and 2-byte kinds the 32-bit
 // truncation of the whole group at once, refused as in the AVX2 layer when a lane is INT32_MIN.
 // Floats into them: as AVX2 does. (The narrowing moves are written with a full zero mask:
 // GCC's unmasked forms warn of an uninitialised operand.)
 template <typename T>
 inline bool StoreTruncated(unsigned char* p, const GroupDoubles& g) {
-  if constexpr (std::is_same_v<T, uint32_t>) {
+  if constexpr (sizeof(T) == 4) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi64_epi32(0xF, _mm256_cvttpd_epi64(g.low)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), _mm256_maskz_cvtepi64_epi32(0xF, _mm256_cvttpd_epi64(g.high)));
   } else {
     const __m512d doubles = _mm512_maskz_insertf64x4(0xFF, _mm512_castpd256_pd512(g.low), g.high, 1);
     const __m256i lanes = _mm512_maskz_cvttpd_epi32(0xFF, doubles);
     if (_mm256_cmpeq_epi32_mask(lanes, _mm256_set1_epi32(INT32_MIN)) != 0) return false;
-    if constexpr (sizeof(T) == 4) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), lanes);
-    } else if constexpr (sizeof(T) == 2) {
+    if constexpr (sizeof(T) == 2) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi32_epi16(0xFF, lanes));
     } else {
       _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm256_maskz_cvtepi32_epi8(0xFF, lanes));
