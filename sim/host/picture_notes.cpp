@@ -2,13 +2,13 @@
 // driver's settings, and the texts that carry them into the saved PNG files.
 #include "sim/host/picture_notes.h"
 
+#include "hostdata/waves.h"
 #include "sim/host/host_internal.h"
 #include "senntcam_control.h"
 
 namespace quorsim {
 namespace {
 
-constexpr int kUnsigned8Type = 72;
 // The function whose last two arguments are the window of its 8-bit picture.
 constexpr const char* kWindowedPictureFunction = "QV_TakePicture_8";
 
@@ -50,7 +50,7 @@ void NoteCallPictures(const Host& host, const CallMarks& before, const ScriptLin
       note.hbin = settings.hbin;
       note.vbin = settings.vbin;
       const size_t n = call.args.size();
-      note.windowed = view.type == kUnsigned8Type && SameNameNoCase(call.name, kWindowedPictureFunction) && n >= 2 &&
+      note.windowed = view.type == kWaveTypeUInt8 && SameNameNoCase(call.name, kWindowedPictureFunction) && n >= 2 &&
                       call.args[n - 2].kind == Argument::Number && call.args[n - 1].kind == Argument::Number;
       if (note.windowed) {
         note.low = call.args[n - 2].number;

@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "hostdata/waves.h"
 #include "sim/host/host_internal.h"
 #include "sim/host/script.h"
 
@@ -20,9 +21,6 @@
 
 namespace quorsim {
 namespace {
-
-constexpr int kUnsigned8Type = 72;
-constexpr int kUnsigned16Type = 80;
 
 #ifdef QUORSIM_HAVE_PNG
 void PutBigEndian32(std::vector<uint8_t>& out, uint32_t value) {
@@ -212,12 +210,12 @@ bool PngSupported() {
 }
 
 bool SaveWavePng(const WaveView& wave, const std::string& path, std::string* error, const PngText& text) {
-  if (wave.type != kUnsigned8Type && wave.type != kUnsigned16Type) {
+  if (wave.type != kWaveTypeUInt8 && wave.type != kWaveTypeUInt16) {
     *error = "the wave is " + WaveTypeName(wave.type) +
              "; only unsigned 8-bit and unsigned 16-bit integer waves can be saved as PNG";
     return false;
   }
-  const int bitDepth = wave.type == kUnsigned16Type ? 16 : 8;
+  const int bitDepth = wave.type == kWaveTypeUInt16 ? 16 : 8;
   uint32_t width = 0, height = 0;
   if (!ImageShape(wave, bitDepth / 8, &width, &height, error)) return false;
   return EncodeAndWrite(wave.data, width, height, bitDepth, text, path, error);
